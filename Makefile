@@ -1,0 +1,39 @@
+# make run   - install what is missing, build, make data/ and start the client
+# make test  - install what is missing, build and run every test (under Xvfb without a display)
+# make bench - build and run the benchmarks
+BUILD ?= build
+JOBS ?= $(shell nproc)
+ARGS ?=
+
+.PHONY: all deps configure build run server test bench format clean
+
+all: build
+
+deps:
+	@tools/install_deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/corvane3d_client $(ARGS)
+
+server: build
+	$(BUILD)/corvane3d_server
+
+test: build
+	tools/run_tests.sh $(BUILD)
+
+bench: build
+	tools/run_benchmarks.sh $(BUILD)
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v planet_mesh.cpp)
+
+clean:
+	rm -rf $(BUILD)
