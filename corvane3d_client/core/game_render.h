@@ -1,0 +1,26 @@
+// Frame drawing of the game: heads-up and overlay pictures, text, the frame-rate clock and the
+// game's display callback.
+#pragma once
+
+#include <cstdint>
+
+extern unsigned bombIconTexture;
+extern unsigned remoteIconTexture;
+extern unsigned cloakIconTexture;
+extern unsigned energyTexture;
+extern unsigned goTexture;
+extern unsigned gameOverTexture;
+extern unsigned gameWonTexture;
+
+// Loads bomb2, remote_control2, cloak and energy pictures once; failures print "Problem loading".
+void loadHudTextures();
+// Loads the go, gameover and gamewon pictures once; failures print "Problem loading".
+void loadOverlayTextures();
+// Draws black text at window pixel (x, y), origin bottom-left; '\n' starts a new line.
+void drawText(int x, int y, const char* text);
+// Seconds since the previous call (the first call measures from 0).
+float secondsSinceLastCall();
+// The game's GLUT display callback: clear, render the game, frame-rate text, swap.
+void gameDisplay();
+// The energy gauge strip [s from, s to] for an energy value 0..5 (clamped).
+void energyStrip(int32_t energy, float* sFrom, float* sTo);
