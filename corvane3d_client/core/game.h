@@ -1,6 +1,7 @@
 // The running game: camera, lights, world, the local car, the opponents and the live bombs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "list.h"
