@@ -37,6 +37,14 @@ WallBlock* blockUnder(Vector3 p) {
     return nullptr;
 }
 
+// Unit vector through the centroid of mesh triangle t.
+Vector3 centreOf(int t) {
+    Vector3 c = meshVertex(planetTriangles[t][0]) + meshVertex(planetTriangles[t][1]) +
+                meshVertex(planetTriangles[t][2]);
+    c.normalize();
+    return c;
+}
+
 double angleBetween(Vector3 a, Vector3 b) {
     double c = a.dot(b) / (a.length() * b.length());
     if (c > 1) c = 1;
@@ -145,9 +153,7 @@ TEST_F(GameTest, HoldingLeftTurnsFourDegreesPerTick) {
 }
 
 TEST_F(GameTest, DrivingMovesOneAndAHalfDegreesPerTickAndStopsAtAWall) {
-    Vector3 start = meshVertex(planetTriangles[400][0]) + meshVertex(planetTriangles[400][1]) +
-                    meshVertex(planetTriangles[400][2]);
-    start.normalize();
+    Vector3 start = centreOf(400);
     Vector3 heading = start.cross(Vector3(0, 1, 0));
     heading.normalize();
     startEmptyAt(start, heading);
@@ -172,10 +178,10 @@ TEST_F(GameTest, DrivingMovesOneAndAHalfDegreesPerTickAndStopsAtAWall) {
 }
 
 TEST_F(GameTest, AnItemUnderTheCarIsTakenOnce) {
-    Vector3 place = meshVertex(planetTriangles[300][0]) + meshVertex(planetTriangles[300][1]) +
-                    meshVertex(planetTriangles[300][2]);
-    place.normalize();
-    startEmptyAt(place, Vector3(0, 1, 0).cross(place));
+    Vector3 place = centreOf(300);
+    Vector3 heading = Vector3(0, 1, 0).cross(place);
+    heading.normalize();
+    startEmptyAt(place, heading);
     WallBlock* b = blockUnder(place * 100.0);
     ASSERT_NE(b, nullptr);
     b->setId(7);
@@ -191,8 +197,10 @@ TEST_F(GameTest, AnItemUnderTheCarIsTakenOnce) {
 }
 
 TEST_F(GameTest, AnIntactBlockHidesItsItem) {
-    Vector3 place(0, 1, 0);
-    startEmptyAt(place, Vector3(1, 0, 0));
+    Vector3 place = centreOf(200);
+    Vector3 heading = place.cross(Vector3(0, 0, 1));
+    heading.normalize();
+    startEmptyAt(place, heading);
     WallBlock* b = blockUnder(place * 100.0);
     ASSERT_NE(b, nullptr);
     b->setItem(kItemSpeed);
@@ -227,7 +235,7 @@ TEST_F(GameTest, MessagesFromOtherPlayersAreApplied) {
     game->dispatch(buf, n);
     EXPECT_EQ(game->opponents->get(1)->cloak(), 1);
 
-    WallBlock* b = blockUnder(Vector3(0, 100, 0));
+    WallBlock* b = blockUnder(centreOf(10) * 100.0);
     ASSERT_NE(b, nullptr);
     b->setId(42);
     b->setItem(kItemBomb);
