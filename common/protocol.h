@@ -196,8 +196,7 @@ bool decodeBombExploded(const uint8_t* buf, size_t len, BombExploded* out);
 //  +--------+----------+----------------------+
 // Writes the head for n records; n is clamped to 0..954.
 size_t encodeLabyrinthHead(uint8_t* buf, int32_t n);
-// Needs at least 12 bytes of type 3; refuses n < 0, n > 954 and a length field other than 12 + 88
-// n.
+// Needs at least 12 bytes of type 3; refuses n < 0, n > 954 and a length field not 12 + 88 n.
 bool decodeLabyrinthHead(const uint8_t* buf, size_t len, int32_t* n);
 
 //  BlockRecord, 88 bytes (no header)
