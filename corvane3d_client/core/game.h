@@ -1,6 +1,7 @@
 // The running game: camera, lights, world, the local car, the opponents and the live bombs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "list.h"
@@ -80,6 +81,11 @@ class Game {
     void applyFlameEffects();
     // Sets off every remote bomb of player id (the player left or died).
     void detonateBombsOf(int32_t playerId);
+    // Appends another player's bomb as a remote copy that waits for its owner's word.
+    void addBombCopy(int32_t owner, int32_t number, int32_t range, Vector3 dropPoint,
+                     Vector3 heading);
+    // Sets off the first bomb with that owner and number; no match changes nothing.
+    void explodeBomb(int32_t owner, int32_t number);
     // True when the local player is out (energy below 1).
     bool localDead() const;
 
