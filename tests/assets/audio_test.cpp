@@ -110,7 +110,7 @@ TEST_F(Mixer, EverySampleLoadsIsAudibleAndShorterThanThreeSeconds) {
     }
 }
 
-TEST_F(Mixer, ExplosionIsLongerAndLouderThanTheKeyClick) {
+TEST_F(Mixer, ExplosionIsLongerAndLouderThanTheKeyClickAndDiesAway) {
     Mix_Chunk* boom = Mix_LoadWAV(dataPath("explode.wav").c_str());
     Mix_Chunk* click = Mix_LoadWAV(dataPath("type.wav").c_str());
     ASSERT_TRUE(boom && click);
@@ -119,6 +119,11 @@ TEST_F(Mixer, ExplosionIsLongerAndLouderThanTheKeyClick) {
     EXPECT_GT(b.seconds, 1.0);
     EXPECT_LT(c.seconds, 0.2);
     EXPECT_GT(b.rms * b.seconds, c.rms * c.seconds * 10);
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(boom->abuf);
+    size_t quarter = static_cast<size_t>(kRate / 4) * 2;
+    Level head = measure(pcm, quarter);
+    Level tail = measure(pcm + boom->alen / 2 - quarter, quarter);
+    EXPECT_GT(head.rms, tail.rms * 6) << "the explosion does not die away";
     Mix_FreeChunk(boom);
     Mix_FreeChunk(click);
 }

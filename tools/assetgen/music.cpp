@@ -318,8 +318,8 @@ void writeMelody(S3mPattern& p, const Section& sec, const SongStyle& st) {
             } else {
                 int step = 1 + (rng.below(3) == 0 ? 1 : 0);
                 int dir = rng.below(2) ? 1 : -1;
-                if (pitch > 78) dir = -1;
-                if (pitch < 62) dir = 1;
+                if (pitch > 81) dir = -1;
+                if (pitch < 69) dir = 1;
                 pitch = scaleStep(pitch, dir * step, scale);
             }
             if (pitch > 83) pitch -= 12;
@@ -417,7 +417,7 @@ const int kRhythmsIntro[4][8] = {{0, 8, -1}, {0, 4, 8, -1}, {0, 6, 8, 12, -1}, {
 
 // The in-game song: A minor, 125 beats a minute, ten orders of four bars (about 77 seconds).
 S3mModule gameSong() {
-    S3mModule m = baseModule("Corvane 3D - Surface Run", 125, 72);
+    S3mModule m = baseModule("Corvane 3D - Surface Run", 125, 64);
     static const int scale[7] = {9, 11, 0, 2, 4, 5, 7};
     SongStyle st{scale, kLead, 5, kRhythmsGame, 5, 50};
     const Chord am{9, true}, f{5, false}, c{0, false}, g{7, false}, em{4, true}, dm{2, true},
@@ -440,7 +440,7 @@ S3mModule gameSong() {
 
 // The menu song: D minor, 96 beats a minute, calmer, seven orders (about 70 seconds).
 S3mModule introSong() {
-    S3mModule m = baseModule("Corvane 3D - Orbit", 96, 96);
+    S3mModule m = baseModule("Corvane 3D - Orbit", 96, 108);
     static const int scale[7] = {2, 4, 5, 7, 9, 10, 0};
     SongStyle st{scale, kFlute, 5, kRhythmsIntro, 4, 54};
     const Chord dm{2, true}, bb{10, false}, f{5, false}, c{0, false}, gm{7, true}, a{9, false};

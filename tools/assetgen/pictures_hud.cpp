@@ -48,7 +48,7 @@ Canvas icon(int which) {
     if (which == 0)
         drawBomb(c, 1, 28, 37, 19);
     else
-        drawRemote(c, 1, 1.25f);
+        drawRemote(c, 1, 1.12f);
     c.bleedColour(3);
     return c;
 }

@@ -5,11 +5,17 @@
 #include <cstdio>
 
 void Svf::step(float in, float cutoffHz, float q, float rate) {
-    float f = 2 * std::sin(3.14159265f * std::fmin(cutoffHz, rate * 0.2f) / rate);
-    float damp = 1.0f / q;
-    low_ += f * band_;
-    high_ = in - low_ - damp * band_;
-    band_ += f * high_;
+    float g = std::tan(3.14159265f * std::fmin(cutoffHz, rate * 0.45f) / rate);
+    float k = 1.0f / q;
+    float a1 = 1 / (1 + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    float v3 = in - ic2_;
+    float v1 = a1 * ic1_ + a2 * v3;
+    float v2 = ic2_ + a2 * ic1_ + a3 * v3;
+    ic1_ = 2 * v1 - ic1_;
+    ic2_ = 2 * v2 - ic2_;
+    low_ = v2;
+    band_ = v1;
+    high_ = in - k * v1 - v2;
 }
 
 void normalise(Wave& w, float peak) {

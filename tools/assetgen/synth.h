@@ -8,7 +8,8 @@
 
 using Wave = std::vector<float>;
 
-// Second-order state-variable filter (Chamberlin form); cutoff and resonance may change per sample.
+// Second-order state-variable filter (trapezoidal form, stable at any cutoff below Nyquist);
+// cutoff and resonance may change per sample.
 class Svf {
   public:
     // Feeds one sample through the filter at sample rate rate; afterwards low(), band() and high()
@@ -20,6 +21,7 @@ class Svf {
 
   private:
     float low_ = 0, band_ = 0, high_ = 0;
+    float ic1_ = 0, ic2_ = 0;
 };
 
 // Scales the wave so that its largest magnitude is peak (a silent wave stays silent).
