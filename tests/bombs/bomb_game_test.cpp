@@ -357,16 +357,6 @@ TEST_F(BombGameTest, LocalPlayersDeathStopsSteeringOnce) {
     EXPECT_FALSE(later->hitDone());
 }
 
-TEST_F(BombGameTest, DeathWithoutSteeringHookIsHarmless) {
-    platform.disableSteering = nullptr;
-    Bomb* b = explodedBomb(4);
-    std::vector<Vector3> s0 = centresOf(b, 0);
-    placeOver(game->localVehicle, s0[0], s0[1]);
-    game->localVehicle->setEnergy(1);
-    game->applyFlameEffects();
-    EXPECT_TRUE(game->localDead());
-}
-
 TEST_F(BombGameTest, TwoCentresOverTwoIntactBlocksDestroyBothInOnePass) {
     Bomb* b = explodedBomb(1);
     WallBlock* far = blockAround(Vector3(0, 0, -1));

@@ -240,13 +240,6 @@ TEST_F(BombTest, ExplodeRestartsTheFlameTimeAndPlaysTheExplosionSample) {
     EXPECT_EQ(b.owner(), -2);
 }
 
-TEST_F(BombTest, ExplodeWithoutSoundHookIsSilent) {
-    platform.playSample = nullptr;
-    Bomb b(Vector3(0, 0, 102), Vector3(0, 1, 0), 2, 3, 0);
-    b.explode();
-    EXPECT_TRUE(b.exploded());
-}
-
 TEST_F(BombTest, NumbersRunFromOneToAHundredAndWrap) {
     bombCounter = 1;
     std::vector<int32_t> numbers;
@@ -259,16 +252,4 @@ TEST_F(BombTest, NumbersRunFromOneToAHundredAndWrap) {
     EXPECT_EQ(numbers[100], 1);
     EXPECT_EQ(numbers[101], 2);
     EXPECT_EQ(bombCounter, 3);
-}
-
-TEST_F(BombTest, NewBombStateIsUnexplodedAtFrameZero) {
-    Bomb b(Vector3(0, 0, 102), Vector3(0, 1, 0), 7, 4, 1);
-    EXPECT_EQ(b.owner(), 7);
-    EXPECT_EQ(b.range(), 4);
-    EXPECT_EQ(b.remote(), 1);
-    EXPECT_FALSE(b.exploded());
-    EXPECT_FALSE(b.hitDone());
-    EXPECT_EQ(b.frame(), 0);
-    EXPECT_EQ(b.position(), Vector3(0, 0, 102));
-    EXPECT_EQ(b.heading(), Vector3(0, 1, 0));
 }
