@@ -82,6 +82,7 @@ std::vector<Placement> placements() {
     out.push_back({Vector3(0, 0, 1), Vector3(0, 1, 0)});
     out.push_back({Vector3(0, -1, 0), Vector3(1, 0, 0)});
     out.push_back({Vector3(1, 0, 0), Vector3(0, 0, -1)});
+    out.push_back({Vector3(0, 0, 1), Vector3(0, -1, 0)}); // strip axis along -Y
     Vector3 u = unit(Vector3(1, 2, 3));
     out.push_back({u, unit(u.cross(Vector3(0, 0, 1)))});
     Vector3 w = unit(Vector3(-0.3, -0.8, 0.2));
