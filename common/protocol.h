@@ -5,7 +5,8 @@
 //
 // Encoders write the whole message (header included) into buf, which must hold the returned size,
 // and return the number of bytes written. Reserved fields are written as zero. Decoders check the
-// length they are given (and the type where a record belongs to one type), return false on any
+// length they are given (and the type and the header's length field where a record belongs to
+// one type; whole messages must be given at exactly their size), return false on any
 // mismatch and then leave *out untouched. Text fields without a NUL in their 32 bytes are cut at
 // 31 characters.
 #pragma once
@@ -41,11 +42,11 @@ enum MessageType : uint32_t {
 constexpr uint16_t kPort = 1234;
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kTextSize = 32;
-constexpr size_t kMaxClientMessage = 104; // largest message a client sends
+constexpr size_t kMaxClientMessage = 104;  // largest message a client sends
 constexpr size_t kServerBufferSize = 1024; // the server's buffer for one message
 constexpr size_t kLabyrinthHeadSize = 12;
 constexpr size_t kBlockRecordSize = 88;
-constexpr int32_t kMaxBlocks = 954; // one block per planet-mesh triangle at most
+constexpr int32_t kMaxBlocks = 954;            // one block per planet-mesh triangle at most
 constexpr uint32_t kWelcomeMagic = 0x43563344; // "CV3D", bytes 44 33 56 43 on the wire
 
 constexpr size_t kJoinSize = 104;
@@ -124,7 +125,8 @@ struct Welcome {
     char address[kTextSize] = {};
 };
 size_t encodeWelcome(uint8_t* buf, const char* serverAddress);
-// Needs 44 bytes; the type field is not examined (the client reads the greeting by size).
+// Needs exactly 44 bytes; the type and length fields are not examined (the client reads the
+// greeting by size).
 bool decodeWelcome(const uint8_t* buf, size_t len, Welcome* out);
 
 //  JoinReply (type 5), 40 bytes
@@ -192,8 +194,9 @@ bool decodeBombExploded(const uint8_t* buf, size_t len, BombExploded* out);
 //  +--------+----------+----------------------+
 //  | 0 hdr  | 8 n i32  | 12 records[n]        |
 //  +--------+----------+----------------------+
+// Writes the head for n records; n is clamped to 0..954.
 size_t encodeLabyrinthHead(uint8_t* buf, int32_t n);
-// Needs 12 bytes of type 3; refuses n < 0, n > 954 and a length field other than 12 + 88 n.
+// Needs at least 12 bytes of type 3; refuses n < 0, n > 954 and a length field not 12 + 88 n.
 bool decodeLabyrinthHead(const uint8_t* buf, size_t len, int32_t* n);
 
 //  BlockRecord, 88 bytes (no header)
@@ -209,7 +212,7 @@ struct BlockRecord {
     double z[3] = {0, 0, 0};
 };
 void encodeBlockRecord(uint8_t* buf, const BlockRecord& rec);
-// Needs 88 bytes; refuses an item kind outside 0..7.
+// Needs at least 88 bytes; refuses an item kind outside 0..7.
 bool decodeBlockRecord(const uint8_t* buf, size_t len, BlockRecord* out);
 
 } // namespace proto

@@ -73,6 +73,8 @@ void texturedQuad(float x0, float y0, float x1, float y1, float s0 = 0, float s1
     glEnd();
 }
 
+} // namespace
+
 void drawOverlay(Game* g) {
     beginWindowSpace();
     glEnable(GL_ALPHA_TEST);
@@ -147,8 +149,6 @@ void drawHud(const Vehicle* car) {
     glDisable(GL_TEXTURE_2D);
     endWindowSpace();
 }
-
-} // namespace
 
 void energyStrip(int32_t energy, float* sFrom, float* sTo) {
     if (energy < 0) energy = 0;

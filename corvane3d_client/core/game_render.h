@@ -22,5 +22,12 @@ void drawText(int x, int y, const char* text);
 float secondsSinceLastCall();
 // The game's GLUT display callback: clear, render the game, frame-rate text, swap.
 void gameDisplay();
+class Game;
+class Vehicle;
+// The go, game-over or game-won picture, pulsing, over the whole window (game-over first).
+void drawOverlay(Game* game);
+// Energy gauge, remote-control and cloak flags and bomb icons of car, in the 320 x 256 design space
+// scaled to the window.
+void drawHud(const Vehicle* car);
 // The energy gauge strip [s from, s to] for an energy value 0..5 (clamped).
 void energyStrip(int32_t energy, float* sFrom, float* sTo);
