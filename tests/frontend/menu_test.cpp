@@ -148,7 +148,7 @@ TEST_F(MenuTest, LobbyPageNeverHoldsMoreThanThirtyOnePlayerLines) {
         LobbyEntry* e = new LobbyEntry;
         e->playerId = 10 + i;
         copyText(e->nick, "P", sizeof e->nick);
-        copyText(e->address, "10.0.0.1", sizeof e->address);
+        copyText(e->address, "127.0.0.1", sizeof e->address);
         lobbyList.append(e);
     }
     Menu m;
@@ -158,7 +158,7 @@ TEST_F(MenuTest, LobbyPageNeverHoldsMoreThanThirtyOnePlayerLines) {
     EXPECT_STREQ(lobby.items[0], "START");
     EXPECT_STREQ(lobby.items[1], "LEAVE");
     EXPECT_STREQ(lobby.items[2], "CORVANE:LOCAL");
-    EXPECT_STREQ(lobby.items[32], "P:10.0.0.1");
+    EXPECT_STREQ(lobby.items[32], "P:127.0.0.1");
     lobbyList.clear();
     m.lobbyTimerRun();
     EXPECT_EQ(m.pageTable(5).count, 3);
