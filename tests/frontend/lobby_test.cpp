@@ -260,6 +260,18 @@ TEST_F(LobbyTest, EditingTheServerAddressClosesTheConnectionAtOnce) {
     EXPECT_STREQ(serverAddress, "127.0.0.1");
 }
 
+TEST_F(LobbyTest, MainWhileConnectedClosesTheConnectionAndForgetsTheAddress) {
+    selectItem(menu(), 1);
+    key(menu(), 13);
+    selectItem(menu(), 3);
+    key(menu(), 13);
+    EXPECT_EQ(menu().page(), Menu::kMain);
+    EXPECT_FALSE(menu().connected());
+    EXPECT_EQ(NetIsConnected(), 0);
+    EXPECT_STREQ(serverAddress, "");
+    EXPECT_STREQ(item(menu(), Menu::kMulti, 0), "SERVER: ");
+}
+
 TEST_F(LobbyTest, StartAnnouncesTheGameAndEntersItAsMultiPlayer) {
     RawPlayer bob;
     int32_t bobId = bob.join("BOB");
