@@ -47,3 +47,5 @@ class World {
 extern unsigned itemTextures[10];
 // Loads the nine arena pictures once; a second call loads nothing.
 void loadArenaTextures();
+// Loads data/sphere.png as the planet texture and returns its name, 0 when it cannot be loaded.
+unsigned loadPlanetTexture();
