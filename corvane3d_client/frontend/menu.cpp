@@ -25,7 +25,7 @@ const int kEditLimit = 16;
 
 const char* mainItems[] = {"SINGLE PLAYER", "MULTI PLAYER", "OPTIONS", "CREDITS", "HELP", "QUIT"};
 const char* creditsItems[] = {"CORVANE 3D", "WAS DEVELOPED BY", "THE CORVANE TEAM", "+",
-                              "FRIENDS OF THE PLANET"};
+                              "OUR FRIENDS"};
 const char* helpItems[] = {"FORWARD:   C-UP",    "BACKWARD:  C-DOWN", "LEFT:      C-LEFT",
                            "RIGHT:     C-RIGHT", "DROP BOMB: SPACE",  "REMOTE:    MINUS"};
 
