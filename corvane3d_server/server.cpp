@@ -19,8 +19,10 @@
 namespace {
 
 constexpr double kColourDivisor = 49150.5;
-constexpr int kListenBacklog = 5;
+constexpr int kListenBacklog = SOMAXCONN;
 constexpr int kAcceptsPerPass = 32;
+// Keeps what the kernel holds for a slow peer small, so the output cap governs its backlog.
+constexpr int kSocketSendBuffer = 64 * 1024;
 
 bool wouldBlock(int err) {
     return err == EAGAIN || err == EWOULDBLOCK;
@@ -197,6 +199,8 @@ void Server::acceptPending() {
         }
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        int sendBuffer = kSocketSendBuffer;
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         adoptConnection(fd, peer);
     }
 }
