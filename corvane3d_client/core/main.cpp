@@ -1,1 +1,140 @@
-int main() { return 0; }
+// corvane3d_client: start-up, the reshape callback and the quit path.
+#include <GL/glut.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "bomb.h"
+#include "command_line.h"
+#include "game.h"
+#include "game_gl.h"
+#include "game_render.h"
+#include "globals.h"
+#include "menu.h"
+#include "net.h"
+#include "platform.h"
+#include "sound.h"
+#include "vehicle.h"
+#include "world.h"
+
+namespace {
+
+CommandLine options;
+
+// The pictures, samples and music live in data/ beside the program: work from there whatever
+// directory the program was started in.
+void enterProgramDirectory() {
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return;
+    path[n] = '\0';
+    std::string dir(path);
+    size_t slash = dir.rfind('/');
+    if (slash == std::string::npos) return;
+    dir.resize(slash);
+    if (access((dir + "/data").c_str(), F_OK) == 0 && chdir(dir.c_str()) != 0) return;
+}
+
+void reshape(int width, int height) {
+    windowWidth = width;
+    windowHeight = height;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(80.0, 1.3, 1.0, 500.0);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void quit() {
+    delete gGame;
+    gGame = nullptr;
+    delete gMenu;
+    gMenu = nullptr;
+    delete gSound;
+    gSound = nullptr;
+    if (fullScreen)
+        glutLeaveGameMode();
+    else if (windowId)
+        glutDestroyWindow(windowId);
+    NetCleanup();
+    std::exit(1);
+}
+
+void dot() {
+    std::fputs(".", stdout);
+    std::fflush(stdout);
+}
+
+void installPlatformHooks() {
+    platform.playSample = soundPlaySample;
+    platform.playMusic = soundPlayMusic;
+    platform.stopMusic = soundStopMusic;
+    platform.loadPlanetTexture = loadPlanetTexture;
+    platform.buildVehicleModel = buildVehicleModel;
+    platform.prepareGameView = prepareGameViewGl;
+    platform.installGameCallbacks = installGameCallbacksGl;
+    platform.disableSteering = disableSteeringGl;
+    returnToFrontEnd = [] {
+        if (gMenu) gMenu->installCallbacks();
+    };
+    menuQuit = quit;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    enterProgramDirectory();
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    std::fputs("\nCORVANE 3D Client\n", stdout);
+
+    windowWidth = 320;
+    windowHeight = 256;
+    serverAddress[0] = '\0';
+    copyText(nickName, "CORVANE", sizeof nickName);
+    if (!parseCommandLine(argc, argv, &options)) {
+        printUsage();
+        std::exit(1);
+    }
+
+    if (fullScreen) {
+        glutGameModeString(options.gameModeString);
+        glutEnterGameMode();
+    } else {
+        glutInitWindowSize(windowWidth, windowHeight);
+        glutInitWindowPosition(0, 0);
+        windowId = glutCreateWindow("corvane3D");
+    }
+    glutSetCursor(GLUT_CURSOR_NONE);
+
+    if (!NetStartup()) std::fprintf(stderr, "%s: unable to initialize socket\n", argv[0]);
+
+    installPlatformHooks();
+    std::fputs("Loading .", stdout);
+    std::fflush(stdout);
+    loadHudTextures();
+    dot();
+    loadFlameTextures();
+    dot();
+    loadOverlayTextures();
+    dot();
+    loadArenaTextures();
+    std::fputs(".\n\n", stdout);
+    std::fflush(stdout);
+
+    gSound = new Sound;
+    if (!options.noSound) gSound->init();
+    gGame = new Game;
+    gGame->lights->setUp();
+    gMenu = new Menu;
+    gMenu->installCallbacks();
+    glutReshapeFunc(reshape);
+    glutMainLoop();
+    return 0;
+}

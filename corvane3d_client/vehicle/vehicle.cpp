@@ -1,0 +1,150 @@
+#include "vehicle.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "net.h"
+#include "platform.h"
+#include "random.h"
+
+namespace {
+const double kPi = 3.141592653589793;
+const double kColourDivisor = 49150.5;
+const int32_t kMaxEnergy = 5;
+const int32_t kMaxBombCapacity = 10;
+const int32_t kMaxFlameRange = 8;
+const int32_t kMaxSpeed = 5;
+const int32_t kMinSpeed = 1;
+
+enum ItemKind {
+    kItemBomb = 1,
+    kItemPower = 2,
+    kItemRange = 3,
+    kItemRemoteControl = 4,
+    kItemCloak = 5,
+    kItemSpeed = 6,
+    kItemSlow = 7
+};
+
+// True when x lies strictly inside the prism over triangle (k, l, m): on each vertex's side of
+// the plane through the midpoint of the opposite edge, perpendicular to that median.
+bool insideTriangle(const Vector3& k, const Vector3& l, const Vector3& m, const Vector3& x) {
+    Vector3 km = (k + m) * 0.5;
+    Vector3 kl = (k + l) * 0.5;
+    Vector3 lm = (l + m) * 0.5;
+    return (l - km).dot(x - km) > 0 && (m - kl).dot(x - kl) > 0 && (k - lm).dot(x - lm) > 0;
+}
+
+uint8_t toggled(uint8_t flag) {
+    return flag == 0 ? 1 : 0;
+}
+} // namespace
+
+Vehicle::Vehicle() {
+    double r = nextRandom() / kColourDivisor;
+    double g = nextRandom() / kColourDivisor;
+    double b = nextRandom() / kColourDivisor;
+    setColour(r, g, b);
+    if (platform.buildVehicleModel) platform.buildVehicleModel();
+}
+
+void Vehicle::setColour(double r, double g, double b) {
+    ambient_[0] = static_cast<float>(r);
+    ambient_[1] = static_cast<float>(g);
+    ambient_[2] = static_cast<float>(b);
+    ambient_[3] = 1.0f;
+    for (int i = 0; i < 3; ++i) {
+        diffuse_[i] = ambient_[i] + 0.2f;
+        specular_[i] = diffuse_[i] + 0.16f;
+    }
+    diffuse_[3] = 1.0f;
+    specular_[3] = 1.0f;
+}
+
+void Vehicle::randomStart() {
+    double theta = (nextRandom() % 360) * kPi / 180.0;
+    position_ = Vector3(std::sin(theta), 0.0, std::cos(theta));
+    position_.normalize();
+}
+
+void Vehicle::updateOrientation() {
+    Vector3 p = position_;
+    Vector3 h = heading_;
+    // Each angle is the one whose turn brings the vector onto its axis; atan2 keeps that true
+    // where a component is exactly zero (the car at the poles of Y, a heading along local X).
+    longitude_ = std::atan2(p.x, p.z);
+    p.rotateY(-longitude_);
+    h.rotateY(-longitude_);
+    latitude_ = std::atan2(p.y, p.z);
+    h.rotateX(latitude_);
+    // The drawing turns the model's axles (+Y) about +Z by yaw onto the heading.
+    yaw_ = std::atan2(-h.x, h.y);
+
+    Vector3 s = position_.cross(heading_);
+    s.normalize();
+    s *= 4.0;
+    Vector3 f = heading_ * 5.0;
+    footprintA_[0] = position_ + s + f;
+    footprintA_[1] = position_ - s + f;
+    footprintA_[2] = position_ - s - f;
+    footprintB_[0] = position_ + s + f;
+    footprintB_[1] = position_ - s - f;
+    footprintB_[2] = position_ + s - f;
+}
+
+bool Vehicle::isHitBy(Vector3 point) const {
+    if (point.dot(position_) <= 0) return false;
+    if (insideTriangle(footprintA_[0], footprintA_[1], footprintA_[2], point)) return true;
+    return insideTriangle(footprintB_[0], footprintB_[1], footprintB_[2], point);
+}
+
+void Vehicle::setEnergy(int32_t value) {
+    if (value == energy_) return;
+    energy_ = value;
+    if (energy_ > kMaxEnergy) energy_ = kMaxEnergy;
+    if (energy_ < 1) {
+        NetSendPlayerDead(id_);
+        energy_ = 0;
+    }
+    playSample(kSampleWhoosh);
+}
+
+void Vehicle::pickUpItem(int32_t kind) {
+    switch (kind) {
+    case kItemBomb:
+        ++bombCapacity_;
+        ++bombsAvailable_;
+        if (bombCapacity_ > kMaxBombCapacity) {
+            bombCapacity_ = kMaxBombCapacity;
+            --bombsAvailable_;
+        }
+        break;
+    case kItemPower:
+        setEnergy(energy_ + 1);
+        break;
+    case kItemRange:
+        flameRange_ = std::min(flameRange_ + 1, kMaxFlameRange);
+        break;
+    case kItemRemoteControl:
+        remoteControl_ = toggled(remoteControl_);
+        break;
+    case kItemCloak:
+        cloak_ = toggled(cloak_);
+        NetSendCloak(id_, cloak_);
+        break;
+    case kItemSpeed:
+        speed_ = std::min(speed_ + 1, kMaxSpeed);
+        break;
+    case kItemSlow:
+        speed_ = std::max(speed_ - 1, kMinSpeed);
+        break;
+    default:
+        break;
+    }
+    playSample(kSampleItemPickup);
+}
+
+void Vehicle::setBombsAvailable(int32_t value) {
+    bombsAvailable_ = value;
+    if (bombsAvailable_ > bombCapacity_) bombsAvailable_ = bombCapacity_;
+}

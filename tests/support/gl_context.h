@@ -1,0 +1,50 @@
+// A real OpenGL context for tests: one GLUT window per test process (under Xvfb in CI), and pixel
+// read-back of what was drawn.
+#pragma once
+
+#include <GL/glut.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace testgl {
+
+// Creates the process's GLUT window once, then resizes it to width x height and sets the viewport.
+inline void ensureContext(int width = 640, int height = 480) {
+    static bool created = false;
+    if (!created) {
+        int argc = 1;
+        char name[] = "corvane3d_test";
+        char* argv[] = {name, nullptr};
+        glutInit(&argc, argv);
+        glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH | GLUT_ALPHA);
+        glutInitWindowSize(width, height);
+        glutInitWindowPosition(0, 0);
+        glutCreateWindow("corvane3D test");
+        created = true;
+    } else {
+        glutReshapeWindow(width, height);
+    }
+    glViewport(0, 0, width, height);
+    glReadBuffer(GL_BACK);
+    glDrawBuffer(GL_BACK);
+}
+
+struct Pixel {
+    uint8_t r, g, b, a;
+};
+
+// Reads the back buffer (origin bottom-left) as RGBA after glFinish.
+inline std::vector<Pixel> readPixels(int width, int height) {
+    glFinish();
+    std::vector<Pixel> px(static_cast<size_t>(width) * height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    return px;
+}
+
+inline Pixel pixelAt(const std::vector<Pixel>& px, int width, int x, int y) {
+    return px[static_cast<size_t>(y) * width + x];
+}
+
+} // namespace testgl
