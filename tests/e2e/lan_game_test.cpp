@@ -38,12 +38,19 @@ void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 class Observer {
   public:
     bool connectAndJoin(const char* nick) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(proto::kPort);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
+        // The server prints its banner before it listens: try for a while.
+        for (int i = 0; i < 60; ++i) {
+            fd_ = socket(AF_INET, SOCK_STREAM, 0);
+            if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) break;
+            close(fd_);
+            fd_ = -1;
+            pause(50);
+        }
+        if (fd_ < 0) return false;
         uint8_t welcome[proto::kWelcomeSize];
         if (!readExact(welcome, sizeof welcome, 3000)) return false;
         return join(nick);
@@ -104,15 +111,27 @@ class Observer {
 
 class Client {
   public:
-    explicit Client(const char* nick) : proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1"}) {
+    Client(const char* nick, int x)
+        : windowsBefore_(windows()), proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1"}) {
         nick_ = nick;
         EXPECT_TRUE(proc_.waitForOutput("Loading .....\n\n", 20000));
+        // The client's window is the one titled corvane3D that was not there before.
         for (int i = 0; i < 50 && window_.empty(); ++i) {
-            pause(100);
-            window_ = shOut("xdotool search --sync --onlyvisible --pid " + std::to_string(pid()) +
-                            " 2>/dev/null | tail -1");
+            std::string now = windows();
+            size_t start = 0;
+            while (start < now.size()) {
+                size_t end = now.find('\n', start);
+                if (end == std::string::npos) end = now.size();
+                std::string id = now.substr(start, end - start);
+                if (!id.empty() && ("\n" + windowsBefore_ + "\n").find("\n" + id + "\n") == std::string::npos)
+                    window_ = id;
+                start = end + 1;
+            }
+            if (window_.empty()) pause(100);
         }
         EXPECT_FALSE(window_.empty()) << "no window for " << nick;
+        // Side by side, so that each can be photographed whole.
+        sh("xdotool windowmove --sync " + window_ + " " + std::to_string(x) + " 0");
     }
     // Focuses this client's window and presses the keys (xdotool key names).
     void keys(const std::string& names) {
@@ -138,23 +157,19 @@ class Client {
         keys("Return");               // edit SERVER
         type("127.0.0.1");
         keys("Return");               // connect
-        keys("Down Return");          // edit NICK
+        keys("Down Return");          // edit NICK: clear the old one first
+        keys("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
         type(nick_);
         keys("Return Down Return");   // JOIN
     }
-    pid_t pid() { return pidOf(); }
     testproc::Child& proc() { return proc_; }
 
   private:
-    pid_t pidOf() {
-        std::string out = shOut("pgrep -n -f '" + std::string(CORVANE_CLIENT_BIN) + "'");
-        if (pid_ == 0 && !out.empty()) pid_ = std::atoi(out.c_str());
-        return pid_;
-    }
+    static std::string windows() { return shOut("xdotool search --name '^corvane3D$' 2>/dev/null"); }
+    std::string windowsBefore_;
     testproc::Child proc_;
     std::string nick_;
     std::string window_;
-    pid_t pid_ = 0;
 };
 
 int count(const std::string& text, const std::string& what) {
@@ -173,10 +188,10 @@ TEST(LanGame, TwoClientsJoinPlayAndLeave) {
     Observer observer;
     ASSERT_TRUE(observer.connectAndJoin("WATCH"));
 
-    Client alpha("ALPHA");
+    Client alpha("ALPHA", 0);
     alpha.joinThroughMenu();
     ASSERT_TRUE(server.waitForOutput("joined ALPHA accepted\n", 10000)) << server.out();
-    Client bravo("BRAVO");
+    Client bravo("BRAVO", 340);
     bravo.joinThroughMenu();
     ASSERT_TRUE(server.waitForOutput("joined BRAVO accepted\n", 10000)) << server.out();
     observer.drain(300);
