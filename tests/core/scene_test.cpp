@@ -60,6 +60,9 @@ class Scene : public ::testing::Test {
         platform.loadPlanetTexture = loadPlanetTexture;
         platform.buildVehicleModel = buildVehicleModel;
         platform.prepareGameView = prepareGameViewGl;
+        // Other tests of this program may have put stand-in pictures in these slots.
+        bombIconTexture = remoteIconTexture = cloakIconTexture = energyTexture = 0;
+        goTexture = gameOverTexture = gameWonTexture = 0;
         loadHudTextures();
         loadOverlayTextures();
         loadFlameTextures();
