@@ -24,7 +24,8 @@ struct Item {
 List<Item>& thousand() {
     static List<Item> list;
     if (list.count() == 0)
-        for (int i = 0; i < 1000; ++i) list.append(new Item{i});
+        for (int i = 0; i < 1000; ++i)
+            list.append(new Item{i});
     return list;
 }
 
@@ -46,7 +47,8 @@ void BM_ListIndexedWalk(benchmark::State& state) {
     List<Item>& list = thousand();
     for (auto _ : state) {
         long sum = 0;
-        for (int i = 0; i < list.count(); ++i) sum += list.get(i)->value;
+        for (int i = 0; i < list.count(); ++i)
+            sum += list.get(i)->value;
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * 1000);

@@ -21,7 +21,8 @@ Game* makeGame() {
         game = new Game;
         gGame = game;
         game->setLocalPlayerId(1);
-        for (int id = 2; id <= 4; ++id) game->addOpponent(id, 0.5, 0.3, 0.2, 1);
+        for (int id = 2; id <= 4; ++id)
+            game->addOpponent(id, 0.5, 0.3, 0.2, 1);
         gameMode = 1;
         screenState = 2;
         game->start(1);
@@ -34,7 +35,8 @@ void BM_TickDrivingOnFullLabyrinth(benchmark::State& state) {
     Game* game = makeGame();
     game->turnInput = 4;
     game->moveInput = -1;
-    for (auto _ : state) game->tick();
+    for (auto _ : state)
+        game->tick();
     state.counters["blocks"] = game->world->blocks().count();
 }
 BENCHMARK(BM_TickDrivingOnFullLabyrinth);
@@ -72,7 +74,8 @@ void BM_Frame640x480(benchmark::State& state) {
         game = new Game;
         gGame = game;
         game->lights->setUp();
-        for (int id = 2; id <= 4; ++id) game->addOpponent(id, 0.5, 0.3, 0.2, 1);
+        for (int id = 2; id <= 4; ++id)
+            game->addOpponent(id, 0.5, 0.3, 0.2, 1);
         game->start(1);
         // Half the blocks broken, so debris and items are drawn too.
         int i = 0;

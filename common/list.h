@@ -48,7 +48,8 @@ template <typename T> class List {
     // The cursor's element, or nullptr without a cursor.
     T* current() const { return cursor_ ? cursor_->element : nullptr; }
 
-    // Moves the cursor to the head (position 1, also when empty) and returns its element or nullptr.
+    // Moves the cursor to the head (position 1, also when empty) and returns its element or
+    // nullptr.
     T* first() {
         cursor_ = head_;
         position_ = 1;

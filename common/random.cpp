@@ -6,6 +6,10 @@ namespace {
 int (*currentSource)() = nullptr;
 }
 
-int nextRandom() { return currentSource ? currentSource() : (std::rand() & 0x7fff); }
+int nextRandom() {
+    return currentSource ? currentSource() : (std::rand() & 0x7fff);
+}
 
-void setRandomSource(int (*source)()) { currentSource = source; }
+void setRandomSource(int (*source)()) {
+    currentSource = source;
+}

@@ -19,7 +19,9 @@ double planeAngle(double a, double b) {
 }
 } // namespace
 
-double Vector3::length() const { return std::sqrt(x * x + y * y + z * z); }
+double Vector3::length() const {
+    return std::sqrt(x * x + y * y + z * z);
+}
 
 Vector3& Vector3::normalize() {
     double l = length();
@@ -78,9 +80,15 @@ Vector3& Vector3::rotateAround(double a, Vector3 axis) {
     return *this;
 }
 
-double Vector3::angleXY() const { return planeAngle(x, y); }
-double Vector3::angleXZ() const { return planeAngle(x, z); }
-double Vector3::angleYZ() const { return planeAngle(y, z); }
+double Vector3::angleXY() const {
+    return planeAngle(x, y);
+}
+double Vector3::angleXZ() const {
+    return planeAngle(x, z);
+}
+double Vector3::angleYZ() const {
+    return planeAngle(y, z);
+}
 
 bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& p) {
     Vector3 m02 = (a0 + a2) * 0.5;

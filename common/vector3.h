@@ -14,11 +14,31 @@ class Vector3 {
     bool operator==(const Vector3& o) const { return x == o.x && y == o.y && z == o.z; }
     bool operator!=(const Vector3& o) const { return !(*this == o); }
 
-    Vector3& operator+=(const Vector3& o) { x += o.x; y += o.y; z += o.z; return *this; }
-    Vector3& operator-=(const Vector3& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-    Vector3& operator*=(double s) { x *= s; y *= s; z *= s; return *this; }
+    Vector3& operator+=(const Vector3& o) {
+        x += o.x;
+        y += o.y;
+        z += o.z;
+        return *this;
+    }
+    Vector3& operator-=(const Vector3& o) {
+        x -= o.x;
+        y -= o.y;
+        z -= o.z;
+        return *this;
+    }
+    Vector3& operator*=(double s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
     // Divides each component; no check for zero.
-    Vector3& operator/=(double s) { x /= s; y /= s; z /= s; return *this; }
+    Vector3& operator/=(double s) {
+        x /= s;
+        y /= s;
+        z /= s;
+        return *this;
+    }
     Vector3 operator+(const Vector3& o) const { return {x + o.x, y + o.y, z + o.z}; }
     Vector3 operator-(const Vector3& o) const { return {x - o.x, y - o.y, z - o.z}; }
     Vector3 operator*(double s) const { return {x * s, y * s, z * s}; }

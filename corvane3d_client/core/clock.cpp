@@ -13,4 +13,6 @@ int64_t clockMs() {
     return static_cast<int64_t>(tv.tv_sec) * 1000 + tv.tv_usec / 1000;
 }
 
-void setClock(int64_t (*source)()) { currentClock = source; }
+void setClock(int64_t (*source)()) {
+    currentClock = source;
+}

@@ -55,11 +55,17 @@ Game::~Game() {
     delete bombs;
 }
 
-int32_t Game::localPlayerId() const { return localVehicle->id(); }
+int32_t Game::localPlayerId() const {
+    return localVehicle->id();
+}
 
-void Game::setLocalPlayerId(int32_t id) { localVehicle->setId(id); }
+void Game::setLocalPlayerId(int32_t id) {
+    localVehicle->setId(id);
+}
 
-void Game::setLocalColour(double r, double g, double b) { localVehicle->setColour(r, g, b); }
+void Game::setLocalColour(double r, double g, double b) {
+    localVehicle->setColour(r, g, b);
+}
 
 void Game::addOpponent(int32_t id, double r, double g, double b, uint8_t drawnWhileCloaked) {
     Vehicle* v = new Vehicle;
@@ -136,7 +142,9 @@ void Game::end() {
     stopMusic(kMusicGame);
 }
 
-bool Game::localDead() const { return localVehicle->energy() < 1; }
+bool Game::localDead() const {
+    return localVehicle->energy() < 1;
+}
 
 void Game::tick() {
     if (gameMode == 2) {
@@ -144,8 +152,7 @@ void Game::tick() {
         while (NetPoll()) {
             if (!NetReceiveMessage(message, sizeof message)) break;
             proto::Header h;
-            if (proto::decodeHeader(message, proto::kHeaderSize, &h))
-                dispatch(message, h.length);
+            if (proto::decodeHeader(message, proto::kHeaderSize, &h)) dispatch(message, h.length);
         }
     }
     if (startTicks < 40) ++startTicks;
@@ -160,13 +167,15 @@ void Game::tick() {
         double angle = car->speed() * turnInput / 3.0;
         Vector3 heading = car->heading();
         heading.rotateAround(angle * kPi / 180.0, car->position());
-        if (world->isFree(car->position() * 100.0, heading, camera->view())) car->setHeading(heading);
+        if (world->isFree(car->position() * 100.0, heading, camera->view()))
+            car->setHeading(heading);
     }
     if (moveInput != 0) {
         double angle = car->speed() * moveInput / 2.0;
         Vector3 position = car->position();
         position.rotateAround(angle * kPi / 180.0, car->heading());
-        if (world->isFree(position * 100.0, car->heading(), camera->view())) car->setPosition(position);
+        if (world->isFree(position * 100.0, car->heading(), camera->view()))
+            car->setPosition(position);
     }
     if (turnInput != 0 || moveInput != 0) {
         car->updateOrientation();

@@ -22,15 +22,15 @@ unsigned gameWonTexture = 0;
 
 namespace {
 
-const float overlayColours[10][4] = {
-    {1.0f, 1.0f, 1.0f, 1.0f}, {0.9f, 0.9f, 0.9f, 1.0f}, {0.8f, 0.8f, 0.8f, 1.0f},
-    {0.7f, 0.7f, 0.7f, 1.0f}, {0.6f, 0.6f, 0.6f, 1.0f}, {0.5f, 0.5f, 0.5f, 1.0f},
-    {0.4f, 0.4f, 0.4f, 1.0f}, {0.3f, 0.3f, 0.3f, 1.0f}, {0.2f, 0.2f, 0.2f, 0.0f},
-    {0.1f, 0.1f, 0.1f, 0.0f}};
+const float overlayColours[10][4] = {{1.0f, 1.0f, 1.0f, 1.0f}, {0.9f, 0.9f, 0.9f, 1.0f},
+                                     {0.8f, 0.8f, 0.8f, 1.0f}, {0.7f, 0.7f, 0.7f, 1.0f},
+                                     {0.6f, 0.6f, 0.6f, 1.0f}, {0.5f, 0.5f, 0.5f, 1.0f},
+                                     {0.4f, 0.4f, 0.4f, 1.0f}, {0.3f, 0.3f, 0.3f, 1.0f},
+                                     {0.2f, 0.2f, 0.2f, 0.0f}, {0.1f, 0.1f, 0.1f, 0.0f}};
 
-const float energyStrips[6][2] = {{0.0f, 0.1484375f},       {0.1484375f, 0.296875f},
-                                  {0.296875f, 0.4453125f},  {0.4453125f, 0.59375f},
-                                  {0.59375f, 0.7421875f},   {0.7421875f, 0.875f}};
+const float energyStrips[6][2] = {{0.0f, 0.1484375f},      {0.1484375f, 0.296875f},
+                                  {0.296875f, 0.4453125f}, {0.4453125f, 0.59375f},
+                                  {0.59375f, 0.7421875f},  {0.7421875f, 0.875f}};
 
 int frameCounter = 0;
 char frameRateText[64] = "";
@@ -161,7 +161,8 @@ void loadHudTextures() {
     if (bombIconTexture != 0) return;
     pngSetStandardOrientation(1);
     bombIconTexture = loadPicture("data/bomb2.png", "Problem loading bomb2.png\n");
-    remoteIconTexture = loadPicture("data/remote_control2.png", "Problem loading remote_control.png\n");
+    remoteIconTexture =
+        loadPicture("data/remote_control2.png", "Problem loading remote_control.png\n");
     cloakIconTexture = loadPicture("data/cloak.png", "Problem loading cloak.png\n");
     energyTexture = loadPicture("data/energy.png", "Problem loading energy.png\n");
 }

@@ -59,7 +59,8 @@ bool decode(FILE* f, Decoded* out) {
     if (bitDepth == 16) png_set_strip_16(png);
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
         png_set_gray_to_rgb(png);
-    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !hasTrns) png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
+    if (!(colourType & PNG_COLOR_MASK_ALPHA) && !hasTrns)
+        png_set_add_alpha(png, 0xff, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != static_cast<size_t>(width) * 4) {
@@ -81,7 +82,9 @@ bool decode(FILE* f, Decoded* out) {
 
 } // namespace
 
-void pngSetStandardOrientation(int orientation) { standardOrientation = orientation; }
+void pngSetStandardOrientation(int orientation) {
+    standardOrientation = orientation;
+}
 
 unsigned int pngBind(const char* filename, int mipmap, int trans, pngInfo* info, int wrapst,
                      int minfilter, int magfilter) {

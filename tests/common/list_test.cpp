@@ -13,7 +13,8 @@ int Counted::alive = 0;
 
 List<Counted>* makeList(int n) {
     auto* l = new List<Counted>;
-    for (int i = 1; i <= n; ++i) l->append(new Counted(i));
+    for (int i = 1; i <= n; ++i)
+        l->append(new Counted(i));
     return l;
 }
 } // namespace
@@ -120,7 +121,8 @@ TEST(List, ClearAndDestroyDeleteEveryElementOnce) {
     EXPECT_EQ(l->count(), 0);
     EXPECT_EQ(l->position(), 0);
     EXPECT_TRUE(l->atEnd());
-    for (int i = 0; i < 4; ++i) l->append(new Counted(i));
+    for (int i = 0; i < 4; ++i)
+        l->append(new Counted(i));
     delete l;
     EXPECT_EQ(Counted::alive, 0);
 }

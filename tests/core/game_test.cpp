@@ -20,7 +20,9 @@ namespace {
 const double kPi = 3.141592653589793;
 
 std::vector<int> samples;
-void recordSample(int n) { samples.push_back(n); }
+void recordSample(int n) {
+    samples.push_back(n);
+}
 
 Vector3 meshVertex(int i) {
     return Vector3(planetVertices[i][0], planetVertices[i][1], planetVertices[i][2]);
@@ -29,8 +31,9 @@ Vector3 meshVertex(int i) {
 // The mesh triangle whose block would contain p, as a new intact block with height divisor 6.
 WallBlock* blockUnder(Vector3 p) {
     for (int t = 0; t < kPlanetTriangleCount; ++t) {
-        WallBlock* b = new WallBlock(meshVertex(planetTriangles[t][0]), meshVertex(planetTriangles[t][1]),
-                                     meshVertex(planetTriangles[t][2]), 6.0);
+        WallBlock* b =
+            new WallBlock(meshVertex(planetTriangles[t][0]), meshVertex(planetTriangles[t][1]),
+                          meshVertex(planetTriangles[t][2]), 6.0);
         if (b->contains(p)) return b;
         delete b;
     }
@@ -147,7 +150,8 @@ TEST_F(GameTest, HoldingLeftTurnsFourDegreesPerTick) {
     Vector3 before = game->localVehicle->heading();
     game->tick();
     EXPECT_NEAR(angleBetween(before, game->localVehicle->heading()), 4.0, 1e-9);
-    for (int i = 0; i < 24; ++i) game->tick();
+    for (int i = 0; i < 24; ++i)
+        game->tick();
     EXPECT_NEAR(angleBetween(before, game->localVehicle->heading()), 100.0, 1e-6);
     EXPECT_NEAR(game->localVehicle->position().z, 1.0, 1e-12) << "turning does not move the car";
 }
@@ -167,7 +171,8 @@ TEST_F(GameTest, DrivingMovesOneAndAHalfDegreesPerTickAndStopsAtAWall) {
     WallBlock* wall = blockUnder(ahead * 100.0);
     ASSERT_NE(wall, nullptr);
     game->world->blocks().append(wall);
-    for (int i = 0; i < 40; ++i) game->tick();
+    for (int i = 0; i < 40; ++i)
+        game->tick();
     Vector3 p = game->localVehicle->position();
     EXPECT_LT(angleBetween(start, p), 12.0) << "drove through the wall";
     EXPECT_TRUE(game->world->isFree(p * 100.0, heading, game->camera->view()));

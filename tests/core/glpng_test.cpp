@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string tempPath(const char* name) { return std::string("/tmp/corvane_glpng_") + name; }
+std::string tempPath(const char* name) {
+    return std::string("/tmp/corvane_glpng_") + name;
+}
 
 // Writes a width x height PNG; pixel(x, y) gives 16-bit RGBA (y = 0 is the top row).
 template <typename F>
@@ -33,7 +35,8 @@ void writePng(const std::string& path, int width, int height, int colourType, in
     png_write_info(png, info);
     int channels = png_get_channels(png, info);
     int bytes = bitDepth == 16 ? 2 : 1;
-    std::vector<std::vector<png_byte>> rows(height, std::vector<png_byte>(width * channels * bytes + 8));
+    std::vector<std::vector<png_byte>> rows(height,
+                                            std::vector<png_byte>(width * channels * bytes + 8));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             unsigned v[4] = {0, 0, 0, 0xffff};
@@ -49,7 +52,8 @@ void writePng(const std::string& path, int width, int height, int colourType, in
             }
         }
     std::vector<png_bytep> ptrs(height);
-    for (int y = 0; y < height; ++y) ptrs[y] = rows[y].data();
+    for (int y = 0; y < height; ++y)
+        ptrs[y] = rows[y].data();
     png_write_image(png, ptrs.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -87,7 +91,8 @@ TEST_F(PngBind, RgbaStandardOrientationPutsTopRowAtTopOfTexture) {
     std::string p = tempPath("rgba.png");
     writePng(p, 4, 2, PNG_COLOR_TYPE_RGBA, 8, PNG_INTERLACE_NONE, topRedRightClear);
     pngInfo info{};
-    unsigned name = pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    unsigned name =
+        pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR);
     ASSERT_NE(name, 0u);
     EXPECT_EQ(info.Width, 4u);
     EXPECT_EQ(info.Height, 2u);
@@ -109,7 +114,8 @@ TEST_F(PngBind, WithoutStandardOrientationTopRowComesFirst) {
     std::string p = tempPath("rgba_raw.png");
     writePng(p, 4, 2, PNG_COLOR_TYPE_RGBA, 8, PNG_INTERLACE_NONE, topRedRightClear);
     pngSetStandardOrientation(0);
-    unsigned name = pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, nullptr, GL_CLAMP, GL_NEAREST, GL_NEAREST);
+    unsigned name =
+        pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, nullptr, GL_CLAMP, GL_NEAREST, GL_NEAREST);
     pngSetStandardOrientation(1);
     ASSERT_NE(name, 0u);
     auto px = readTexture(name, 4, 2, GL_RGBA);
@@ -119,10 +125,12 @@ TEST_F(PngBind, WithoutStandardOrientationTopRowComesFirst) {
 TEST_F(PngBind, SolidUploadsOpaquePixels) {
     std::string p = tempPath("solid.png");
     writePng(p, 4, 2, PNG_COLOR_TYPE_RGBA, 8, PNG_INTERLACE_NONE, topRedRightClear);
-    unsigned name = pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR);
+    unsigned name =
+        pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR);
     ASSERT_NE(name, 0u);
     auto px = readTexture(name, 4, 2, GL_RGBA);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(px[i * 4 + 3], 255) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(px[i * 4 + 3], 255) << i;
 }
 
 TEST_F(PngBind, EveryColourTypeAndDepthLoads) {
@@ -134,7 +142,12 @@ TEST_F(PngBind, EveryColourTypeAndDepthLoads) {
     } cases[] = {
         {"grey8.png", PNG_COLOR_TYPE_GRAY, 8, PNG_INTERLACE_NONE, false, {255, 255, 255, 255}},
         {"grey1.png", PNG_COLOR_TYPE_GRAY, 1, PNG_INTERLACE_NONE, false, {255, 255, 255, 255}},
-        {"greyalpha.png", PNG_COLOR_TYPE_GRAY_ALPHA, 8, PNG_INTERLACE_NONE, false, {255, 255, 255, 255}},
+        {"greyalpha.png",
+         PNG_COLOR_TYPE_GRAY_ALPHA,
+         8,
+         PNG_INTERLACE_NONE,
+         false,
+         {255, 255, 255, 255}},
         {"rgb16.png", PNG_COLOR_TYPE_RGB, 16, PNG_INTERLACE_NONE, false, {255, 255, 0, 255}},
         {"rgba16.png", PNG_COLOR_TYPE_RGBA, 16, PNG_INTERLACE_NONE, false, {255, 0, 0, 255}},
         {"interlaced.png", PNG_COLOR_TYPE_RGB, 8, PNG_INTERLACE_ADAM7, false, {255, 0, 0, 255}},
@@ -143,8 +156,9 @@ TEST_F(PngBind, EveryColourTypeAndDepthLoads) {
     for (const Case& c : cases) {
         std::string p = tempPath(c.file);
         if (c.palette) {
-            writePng(p, 8, 8, c.type, c.depth, c.interlace,
-                     [](int x, int, unsigned v[4]) { v[0] = x < 4 ? 0 : 1 << 8; }, true);
+            writePng(
+                p, 8, 8, c.type, c.depth, c.interlace,
+                [](int x, int, unsigned v[4]) { v[0] = x < 4 ? 0 : 1 << 8; }, true);
         } else {
             writePng(p, 8, 8, c.type, c.depth, c.interlace, [](int x, int y, unsigned v[4]) {
                 bool lit = y == 0 && x < 4;
@@ -155,7 +169,8 @@ TEST_F(PngBind, EveryColourTypeAndDepthLoads) {
             });
         }
         pngInfo info{};
-        unsigned name = pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR);
+        unsigned name =
+            pngBind(p.c_str(), PNG_NOMIPMAPS, PNG_ALPHA, &info, GL_REPEAT, GL_LINEAR, GL_LINEAR);
         ASSERT_NE(name, 0u) << c.file;
         EXPECT_EQ(info.Width, 8u) << c.file;
         auto px = readTexture(name, 8, 8, GL_RGBA);
@@ -175,12 +190,17 @@ TEST_F(PngBind, MissingTruncatedAndForeignFilesGiveZeroAndNoTexture) {
     GLuint before = 0;
     glGenTextures(1, &before);
 
-    EXPECT_EQ(pngBind("/nonexistent/none.png", PNG_NOMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT, GL_LINEAR,
-                      GL_LINEAR), 0u);
+    EXPECT_EQ(pngBind("/nonexistent/none.png", PNG_NOMIPMAPS, PNG_ALPHA, nullptr, GL_REPEAT,
+                      GL_LINEAR, GL_LINEAR),
+              0u);
 
     std::string good = tempPath("whole.png");
     writePng(good, 32, 32, PNG_COLOR_TYPE_RGB, 8, PNG_INTERLACE_NONE,
-             [](int x, int y, unsigned v[4]) { v[0] = (x * y) << 8; v[1] = x << 10; v[2] = y << 9; });
+             [](int x, int y, unsigned v[4]) {
+                 v[0] = (x * y) << 8;
+                 v[1] = x << 10;
+                 v[2] = y << 9;
+             });
     FILE* f = std::fopen(good.c_str(), "rb");
     std::vector<char> bytes(4096);
     size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
@@ -189,13 +209,17 @@ TEST_F(PngBind, MissingTruncatedAndForeignFilesGiveZeroAndNoTexture) {
     f = std::fopen(cut.c_str(), "wb");
     std::fwrite(bytes.data(), 1, n / 2, f);
     std::fclose(f);
-    EXPECT_EQ(pngBind(cut.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR), 0u);
+    EXPECT_EQ(
+        pngBind(cut.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR),
+        0u);
 
     std::string text = tempPath("text.png");
     f = std::fopen(text.c_str(), "wb");
     std::fputs("this is not a picture at all", f);
     std::fclose(f);
-    EXPECT_EQ(pngBind(text.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR), 0u);
+    EXPECT_EQ(
+        pngBind(text.c_str(), PNG_NOMIPMAPS, PNG_SOLID, nullptr, GL_REPEAT, GL_LINEAR, GL_LINEAR),
+        0u);
 
     GLuint after = 0;
     glGenTextures(1, &after);

@@ -23,7 +23,9 @@ namespace {
 
 const int kW = 640, kH = 480;
 int64_t now = 0;
-int64_t fakeClock() { return now; }
+int64_t fakeClock() {
+    return now;
+}
 
 int countFlamePixels(const std::vector<testgl::Pixel>& px) {
     int n = 0;
@@ -105,7 +107,8 @@ class Scene : public ::testing::Test {
 Vector3 centreOf(int t) {
     Vector3 c;
     for (int i = 0; i < 3; ++i)
-        c += Vector3(planetVertices[planetTriangles[t][i]][0], planetVertices[planetTriangles[t][i]][1],
+        c += Vector3(planetVertices[planetTriangles[t][i]][0],
+                     planetVertices[planetTriangles[t][i]][1],
                      planetVertices[planetTriangles[t][i]][2]);
     c.normalize();
     return c;
@@ -129,11 +132,14 @@ TEST_F(Scene, BombThenFlamesBreakingAWall) {
     Bomb* bomb = game->bombs->first();
     Vector3 flame = *bomb->flameCentres(0).get(1);
     for (int t = 0; t < kPlanetTriangleCount; ++t) {
-        Vector3 a(planetVertices[planetTriangles[t][0]][0], planetVertices[planetTriangles[t][0]][1],
+        Vector3 a(planetVertices[planetTriangles[t][0]][0],
+                  planetVertices[planetTriangles[t][0]][1],
                   planetVertices[planetTriangles[t][0]][2]);
-        Vector3 b(planetVertices[planetTriangles[t][1]][0], planetVertices[planetTriangles[t][1]][1],
+        Vector3 b(planetVertices[planetTriangles[t][1]][0],
+                  planetVertices[planetTriangles[t][1]][1],
                   planetVertices[planetTriangles[t][1]][2]);
-        Vector3 c(planetVertices[planetTriangles[t][2]][0], planetVertices[planetTriangles[t][2]][1],
+        Vector3 c(planetVertices[planetTriangles[t][2]][0],
+                  planetVertices[planetTriangles[t][2]][1],
                   planetVertices[planetTriangles[t][2]][2]);
         WallBlock* w = new WallBlock(a, b, c, 6.0);
         if (w->contains(flame)) {

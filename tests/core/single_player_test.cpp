@@ -17,9 +17,13 @@ namespace {
 
 const double kPi = 3.141592653589793;
 int64_t now = 0;
-int64_t fakeClock() { return now; }
+int64_t fakeClock() {
+    return now;
+}
 int steeringOff = 0;
-void countSteeringOff() { ++steeringOff; }
+void countSteeringOff() {
+    ++steeringOff;
+}
 
 double degreesBetween(Vector3 a, Vector3 b) {
     double c = a.dot(b) / (a.length() * b.length());
@@ -102,7 +106,8 @@ class SinglePlayerGame : public ::testing::Test {
             car->setHeading(side * -1.0);
             car->updateOrientation();
         }
-        for (int i = 0; i < 40 && !bombHere(target); ++i) run(40);
+        for (int i = 0; i < 40 && !bombHere(target); ++i)
+            run(40);
         game->moveInput = 0;
         ASSERT_TRUE(bombHere(target)) << "could not get within reach of target " << target->id();
     }

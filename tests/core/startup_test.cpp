@@ -33,7 +33,8 @@ TEST(ClientStartup, UnknownOptionPrintsUsageAndExitsOne) {
 
 TEST(ClientStartup, OptionMissingItsValueTakesTheUsagePath) {
     for (const char* opt : {"-nick", "-server", "-details", "-dimension"})
-        EXPECT_EQ(runUsage({"-nosound", opt}), std::string("\nCORVANE 3D Client\n") + kUsage) << opt;
+        EXPECT_EQ(runUsage({"-nosound", opt}), std::string("\nCORVANE 3D Client\n") + kUsage)
+            << opt;
 }
 
 TEST(ClientStartup, UsageAfterGoodOptionsStillStopsBeforeAnyWindow) {
@@ -45,7 +46,8 @@ TEST(ClientStartup, UsageAfterGoodOptionsStillStopsBeforeAnyWindow) {
 TEST(ClientStartup, StartsAndPrintsTheLoadingLine) {
     std::string longNick(300, 'A');
     testproc::Child c(CORVANE_CLIENT_BIN, {"-nosound", "-details", "abc", "-nick", longNick});
-    ASSERT_TRUE(c.waitForOutput("\nCORVANE 3D Client\nLoading .....\n\n", 20000)) << c.out() << c.err();
+    ASSERT_TRUE(c.waitForOutput("\nCORVANE 3D Client\nLoading .....\n\n", 20000))
+        << c.out() << c.err();
     c.signal(SIGTERM);
     c.waitExit();
 }

@@ -19,20 +19,26 @@
 namespace {
 
 // Runs a shell command; true on exit status 0.
-bool sh(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool sh(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
 
 std::string shOut(const std::string& command) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return out;
     char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
+    while (fgets(buf, sizeof buf, p))
+        out += buf;
     pclose(p);
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+        out.pop_back();
     return out;
 }
 
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 // A bare protocol client: joins the lobby and records what is relayed to it.
 class Observer {
@@ -62,7 +68,8 @@ class Observer {
         uint8_t m[1024];
         while (readMessage(m, 3000)) {
             proto::JoinReply reply;
-            if (proto::decodeJoinReply(m, proto::kJoinReplySize, &reply)) return reply.accepted == 1;
+            if (proto::decodeJoinReply(m, proto::kJoinReplySize, &reply))
+                return reply.accepted == 1;
         }
         return false;
     }
@@ -76,7 +83,8 @@ class Observer {
         uint8_t m[1024];
         while (readMessage(m, ms)) {
             proto::VehicleMove move;
-            if (proto::decodeVehicleMove(m, proto::kVehicleMoveSize, &move)) movesFrom |= 1ull << (move.playerId & 63);
+            if (proto::decodeVehicleMove(m, proto::kVehicleMoveSize, &move))
+                movesFrom |= 1ull << (move.playerId & 63);
             proto::PlayerInfo info;
             if (proto::decodePlayerInfo(m, proto::kPlayerInfoSize, &info)) ++playerInfos;
         }
@@ -123,7 +131,8 @@ class Client {
                 size_t end = now.find('\n', start);
                 if (end == std::string::npos) end = now.size();
                 std::string id = now.substr(start, end - start);
-                if (!id.empty() && ("\n" + windowsBefore_ + "\n").find("\n" + id + "\n") == std::string::npos)
+                if (!id.empty() &&
+                    ("\n" + windowsBefore_ + "\n").find("\n" + id + "\n") == std::string::npos)
                     window_ = id;
                 start = end + 1;
             }
@@ -135,11 +144,13 @@ class Client {
     }
     // Focuses this client's window and presses the keys (xdotool key names).
     void keys(const std::string& names) {
-        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool key --delay 120 " + names));
+        ASSERT_TRUE(
+            sh("xdotool windowfocus --sync " + window_ + " && xdotool key --delay 120 " + names));
         pause(150);
     }
     void type(const std::string& text) {
-        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool type --delay 120 '" + text + "'"));
+        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool type --delay 120 '" +
+                       text + "'"));
         pause(150);
     }
     void hold(const char* key, int ms) {
@@ -153,19 +164,21 @@ class Client {
     }
     // MULTI PLAYER, the server address, the nick, JOIN.
     void joinThroughMenu() {
-        keys("Down Return");          // MULTI PLAYER
-        keys("Return");               // edit SERVER
+        keys("Down Return"); // MULTI PLAYER
+        keys("Return");      // edit SERVER
         type("127.0.0.1");
-        keys("Return");               // connect
-        keys("Down Return");          // edit NICK: clear the old one first
+        keys("Return");      // connect
+        keys("Down Return"); // edit NICK: clear the old one first
         keys("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
         type(nick_);
-        keys("Return Down Return");   // JOIN
+        keys("Return Down Return"); // JOIN
     }
     testproc::Child& proc() { return proc_; }
 
   private:
-    static std::string windows() { return shOut("xdotool search --name '^corvane3D$' 2>/dev/null"); }
+    static std::string windows() {
+        return shOut("xdotool search --name '^corvane3D$' 2>/dev/null");
+    }
     std::string windowsBefore_;
     testproc::Child proc_;
     std::string nick_;
@@ -174,14 +187,16 @@ class Client {
 
 int count(const std::string& text, const std::string& what) {
     int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 
 } // namespace
 
 TEST(LanGame, TwoClientsJoinPlayAndLeave) {
-    if (!std::getenv("DISPLAY") || !sh("command -v xdotool >/dev/null")) GTEST_SKIP() << "needs X and xdotool";
+    if (!std::getenv("DISPLAY") || !sh("command -v xdotool >/dev/null"))
+        GTEST_SKIP() << "needs X and xdotool";
     testproc::Child server(CORVANE_SERVER_BIN, {});
     ASSERT_TRUE(server.waitForOutput("Press Ctrl-C to quit Server\n\n", 5000));
 
@@ -221,7 +236,8 @@ TEST(LanGame, TwoClientsJoinPlayAndLeave) {
     alpha.keys("Escape");
     bravo.keys("Escape");
     observer.leave(1);
-    for (int i = 0; i < 50 && count(server.out(), "left game\n") < 3; ++i) server.waitForOutput("\n\n\n", 100);
+    for (int i = 0; i < 50 && count(server.out(), "left game\n") < 3; ++i)
+        server.waitForOutput("\n\n\n", 100);
     EXPECT_EQ(count(server.out(), "left game\n"), 3) << server.out();
     // Back in the lobby: a new join is admitted.
     EXPECT_TRUE(observer.join("AGAIN"));
