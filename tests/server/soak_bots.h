@@ -1134,7 +1134,9 @@ class SoakRun {
         if (got != w.size() || !proto::decodeWelcome(w.data(), w.size(), &welcome) ||
             welcome.magic != proto::kWelcomeMagic)
             problem("after the soak a new connection got no Welcome (" + std::to_string(got) +
-                    " bytes)");
+                    " bytes); the end of the server's log:\n" +
+                    server_->out().substr(
+                        server_->out().size() > 2000 ? server_->out().size() - 2000 : 0));
     }
 
     static int countOf(const std::string& text, const std::string& what) {
