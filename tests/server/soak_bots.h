@@ -582,6 +582,7 @@ class SoakRun {
         queue(b, join, proto::encodeJoin(join, b.name.c_str()));
         b.awaitingReply = true;
         b.joinSentAt = Clock::now();
+        if (gameStart_ != Clock::time_point()) ++gameJoins_;
     }
 
     void queue(Bot& b, const uint8_t* bytes, size_t n) {
@@ -1164,9 +1165,11 @@ class SoakRun {
             problem("the server logged " + std::to_string(accepted) + " accepted joins, not " +
                     std::to_string(lobbyPlayers));
         int denied = countOf(log, " denied\n");
-        if (denied != report_.deniedJoins)
-            problem("the server logged " + std::to_string(denied) + " denied joins; the bots saw " +
-                    std::to_string(report_.deniedJoins));
+        if (denied != report_.deniedJoins || denied != gameJoins_)
+            problem("the server logged " + std::to_string(denied) +
+                    " denied joins; the bots sent " + std::to_string(gameJoins_) +
+                    " joins during the game and saw " + std::to_string(report_.deniedJoins) +
+                    " denials");
     }
 
     void problem(const std::string& text) {
@@ -1194,6 +1197,7 @@ class SoakRun {
     double moveStep_ = 1e-4;
     double destroyChance_ = 0;
     int stalledRequests_ = 0;
+    int gameJoins_ = 0;
 };
 
 } // namespace soak
