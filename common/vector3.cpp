@@ -81,3 +81,12 @@ Vector3& Vector3::rotateAround(double a, Vector3 axis) {
 double Vector3::angleXY() const { return planeAngle(x, y); }
 double Vector3::angleXZ() const { return planeAngle(x, z); }
 double Vector3::angleYZ() const { return planeAngle(y, z); }
+
+bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& p) {
+    Vector3 m02 = (a0 + a2) * 0.5;
+    if ((a1 - m02).dot(p - m02) <= 0.0) return false;
+    Vector3 m01 = (a0 + a1) * 0.5;
+    if ((a2 - m01).dot(p - m01) <= 0.0) return false;
+    Vector3 m12 = (a1 + a2) * 0.5;
+    return (a0 - m12).dot(p - m12) > 0.0;
+}

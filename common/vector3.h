@@ -47,3 +47,9 @@ class Vector3 {
     // Signed angle of the YZ projection from +Z, negative for y < 0; π/2 when z is exactly 0.
     double angleYZ() const;
 };
+
+// True when p lies on every corner's side of the plane through the midpoint of the opposite edge,
+// perpendicular to the median (strictly: a point on a plane is outside). Ignores height along the
+// triangle's normal, so it describes a prism through the triangle; the caller decides which side
+// of the planet centre counts.
+bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& p);

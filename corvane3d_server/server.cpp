@@ -19,8 +19,10 @@
 namespace {
 
 constexpr double kColourDivisor = 49150.5;
-constexpr int kListenBacklog = 5;
+constexpr int kListenBacklog = SOMAXCONN;
 constexpr int kAcceptsPerPass = 32;
+// Keeps what the kernel holds for a slow peer small, so the output cap governs its backlog.
+constexpr int kSocketSendBuffer = 64 * 1024;
 
 bool wouldBlock(int err) {
     return err == EAGAIN || err == EWOULDBLOCK;
@@ -197,6 +199,8 @@ void Server::acceptPending() {
         }
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        int sendBuffer = kSocketSendBuffer;
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         adoptConnection(fd, peer);
     }
 }
@@ -224,11 +228,9 @@ bool Server::adoptConnection(int fd, const sockaddr_in& peer) {
 }
 
 void Server::readClient(ClientRecord* rec) {
-    int handled = 0;
-    while (!rec->closing && handled < kMessagesPerPass) {
-        size_t need = proto::kHeaderSize;
-        if (rec->inputFill >= proto::kHeaderSize) need = proto::getU32(rec->input + 4);
-        ssize_t got = recv(rec->socket, rec->input + rec->inputFill, need - rec->inputFill, 0);
+    for (int reads = 0; reads < kReadsPerPass && !rec->closing; ++reads) {
+        size_t space = sizeof rec->input - rec->inputFill;
+        ssize_t got = recv(rec->socket, rec->input + rec->inputFill, space, 0);
         if (got < 0) {
             if (errno == EINTR) continue;
             if (!wouldBlock(errno)) rec->closing = true;
@@ -239,24 +241,27 @@ void Server::readClient(ClientRecord* rec) {
             return;
         }
         rec->inputFill += static_cast<size_t>(got);
-        if (rec->inputFill == proto::kHeaderSize) {
-            uint32_t length = proto::getU32(rec->input + 4);
+
+        size_t used = 0;
+        while (!rec->closing && rec->inputFill - used >= proto::kHeaderSize) {
+            uint32_t length = proto::getU32(rec->input + used + 4);
             if (length < proto::kHeaderSize || length > proto::kServerBufferSize) {
                 rec->closing = true;
                 return;
             }
+            if (rec->inputFill - used < length) break;
+            handleMessage(rec, rec->input + used, length);
+            used += length;
         }
-        size_t length = proto::getU32(rec->input + 4);
-        if (rec->inputFill >= proto::kHeaderSize && rec->inputFill == length) {
-            rec->inputFill = 0;
-            handleMessage(rec, length);
-            ++handled;
-        }
+        if (rec->closing) return;
+        std::memmove(rec->input, rec->input + used, rec->inputFill - used);
+        rec->inputFill -= used;
+        if (static_cast<size_t>(got) < space) return;
     }
 }
 
-void Server::handleMessage(ClientRecord* rec, size_t length) {
-    uint32_t type = proto::getU32(rec->input);
+void Server::handleMessage(ClientRecord* rec, uint8_t* message, size_t length) {
+    uint32_t type = proto::getU32(message);
     switch (type) {
     case proto::kJoin:
     case proto::kLeaveGame:
@@ -273,13 +278,13 @@ void Server::handleMessage(ClientRecord* rec, size_t length) {
     }
     switch (type) {
     case proto::kJoin:
-        handleJoin(rec);
+        handleJoin(rec, message);
         break;
     case proto::kLeaveGame:
-        handleLeaveGame(rec, length);
+        handleLeaveGame(rec, message, length);
         break;
     case proto::kStartGame:
-        handleStartGame(rec, length);
+        handleStartGame(rec, message, length);
         break;
     case proto::kEndGame:
         handleEndGame(rec);
@@ -288,13 +293,13 @@ void Server::handleMessage(ClientRecord* rec, size_t length) {
         handleLabyrinthRequest(rec);
         break;
     default:
-        relay(rec, rec->input, length);
+        relay(rec, message, length);
         break;
     }
 }
 
-void Server::handleJoin(ClientRecord* rec) {
-    proto::getText(rec->input + 12, rec->nick);
+void Server::handleJoin(ClientRecord* rec, const uint8_t* message) {
+    proto::getText(message + 12, rec->nick);
     if (state_ != GameState::kLobby || liveClientCount() >= kLobbySize) {
         uint8_t reply[proto::kJoinReplySize];
         sendTo(rec, reply, proto::encodeJoinReply(reply, proto::JoinReply()));
@@ -339,21 +344,21 @@ void Server::handleJoin(ClientRecord* rec) {
     logLine("client from %s joined %s accepted\n", rec->address, rec->nick);
 }
 
-void Server::handleLeaveGame(ClientRecord* rec, size_t length) {
+void Server::handleLeaveGame(ClientRecord* rec, uint8_t* message, size_t length) {
     rec->joined = 0;
     logLine("client from %s left game\n", rec->address);
-    proto::putU32(rec->input, proto::kPlayerLeft);
-    relay(rec, rec->input, length);
+    proto::putU32(message, proto::kPlayerLeft);
+    relay(rec, message, length);
     if (!anyJoined()) state_ = GameState::kLobby;
 }
 
-void Server::handleStartGame(ClientRecord* rec, size_t length) {
+void Server::handleStartGame(ClientRecord* rec, const uint8_t* message, size_t length) {
     if (!rec->joined) return;
     state_ = GameState::kGame;
     logLine("client from %s started game\n", rec->address);
     generatePlanetLabyrinth(labyrinth_);
     encodeLabyrinth();
-    relay(rec, rec->input, length);
+    relay(rec, message, length);
 }
 
 void Server::handleEndGame(ClientRecord* rec) {

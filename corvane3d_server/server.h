@@ -50,8 +50,8 @@ struct ClientRecord {
     char nick[proto::kTextSize] = {};
     char address[proto::kTextSize] = {};
 
-    // The message being assembled from non-blocking reads.
-    uint8_t input[proto::kServerBufferSize] = {};
+    // Bytes read but not yet handled: whole messages and the start of the next one.
+    uint8_t input[4 * proto::kServerBufferSize] = {};
     size_t inputFill = 0;
     // Bytes accepted for sending that the socket has not taken yet.
     ByteQueue output;
@@ -72,7 +72,7 @@ class Server {
     static constexpr int kPassWaitMs = 100;
     static constexpr int32_t kMaxConnections = 256;
     static constexpr size_t kOutputCap = 256 * 1024;
-    static constexpr int kMessagesPerPass = 64;
+    static constexpr int kReadsPerPass = 16;
     static constexpr int32_t kLobbySize = 8;
     static constexpr int32_t kMaxPlayerId = 100;
 
@@ -109,10 +109,10 @@ class Server {
   private:
     void acceptPending();
     void readClient(ClientRecord* rec);
-    void handleMessage(ClientRecord* rec, size_t length);
-    void handleJoin(ClientRecord* rec);
-    void handleLeaveGame(ClientRecord* rec, size_t length);
-    void handleStartGame(ClientRecord* rec, size_t length);
+    void handleMessage(ClientRecord* rec, uint8_t* message, size_t length);
+    void handleJoin(ClientRecord* rec, const uint8_t* message);
+    void handleLeaveGame(ClientRecord* rec, uint8_t* message, size_t length);
+    void handleStartGame(ClientRecord* rec, const uint8_t* message, size_t length);
     void handleEndGame(ClientRecord* rec);
     void handleLabyrinthRequest(ClientRecord* rec);
     void relay(ClientRecord* from, const uint8_t* bytes, size_t length);

@@ -77,12 +77,7 @@ bool WallBlock::contains(const Vector3& p) const {
     const Vector3& a1 = base_.c1;
     const Vector3& a2 = base_.c2;
     if (p.dot(a0 + a1 + a2) <= 0.0) return false;
-    Vector3 m02 = (a0 + a2) * 0.5;
-    if ((a1 - m02).dot(p - m02) <= 0.0) return false;
-    Vector3 m01 = (a0 + a1) * 0.5;
-    if ((a2 - m01).dot(p - m01) <= 0.0) return false;
-    Vector3 m12 = (a1 + a2) * 0.5;
-    return (a0 - m12).dot(p - m12) > 0.0;
+    return insideMedianPlanes(a0, a1, a2, p);
 }
 
 bool WallBlock::blocks(Vector3 position, Vector3 heading, Vector3 view) const {

@@ -4,19 +4,9 @@
 
 #include <cstdint>
 
+#include "item_kind.h"
 #include "list.h"
 #include "vector3.h"
-
-enum ItemKind : int32_t {
-    kItemNone = 0,
-    kItemBomb = 1,
-    kItemPower = 2,
-    kItemRange = 3,
-    kItemRemoteControl = 4,
-    kItemCloak = 5,
-    kItemSpeed = 6,
-    kItemSlow = 7
-};
 
 struct Quad {
     Vector3 c0, c1, c2, c3;

@@ -30,4 +30,10 @@ class Sound {
     Mix_Chunk* samples_[7] = {};
     int initialised_ = 0;
     int playing_ = 0;
+    int ownsAudio_ = 0; // init started SDL's audio subsystem and shutdown stops it again
 };
+
+// Platform hooks: forward to gSound when it exists, else do nothing.
+void soundPlaySample(int n);
+void soundPlayMusic(int n);
+void soundStopMusic(int n);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "item_kind.h"
 #include "net.h"
 #include "platform.h"
 #include "random.h"
@@ -15,25 +16,6 @@ const int32_t kMaxBombCapacity = 10;
 const int32_t kMaxFlameRange = 8;
 const int32_t kMaxSpeed = 5;
 const int32_t kMinSpeed = 1;
-
-enum ItemKind {
-    kItemBomb = 1,
-    kItemPower = 2,
-    kItemRange = 3,
-    kItemRemoteControl = 4,
-    kItemCloak = 5,
-    kItemSpeed = 6,
-    kItemSlow = 7
-};
-
-// True when x lies strictly inside the prism over triangle (k, l, m): on each vertex's side of
-// the plane through the midpoint of the opposite edge, perpendicular to that median.
-bool insideTriangle(const Vector3& k, const Vector3& l, const Vector3& m, const Vector3& x) {
-    Vector3 km = (k + m) * 0.5;
-    Vector3 kl = (k + l) * 0.5;
-    Vector3 lm = (l + m) * 0.5;
-    return (l - km).dot(x - km) > 0 && (m - kl).dot(x - kl) > 0 && (k - lm).dot(x - lm) > 0;
-}
 
 uint8_t toggled(uint8_t flag) {
     return flag == 0 ? 1 : 0;
@@ -94,8 +76,8 @@ void Vehicle::updateOrientation() {
 
 bool Vehicle::isHitBy(Vector3 point) const {
     if (point.dot(position_) <= 0) return false;
-    if (insideTriangle(footprintA_[0], footprintA_[1], footprintA_[2], point)) return true;
-    return insideTriangle(footprintB_[0], footprintB_[1], footprintB_[2], point);
+    if (insideMedianPlanes(footprintA_[0], footprintA_[1], footprintA_[2], point)) return true;
+    return insideMedianPlanes(footprintB_[0], footprintB_[1], footprintB_[2], point);
 }
 
 void Vehicle::setEnergy(int32_t value) {

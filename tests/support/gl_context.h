@@ -2,14 +2,16 @@
 // read-back of what was drawn.
 #pragma once
 
-#include <GL/glut.h>
+#include <GL/freeglut.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <vector>
 
 namespace testgl {
 
-// Creates the process's GLUT window once, then resizes it to width x height and sets the viewport.
+// Creates the process's GLUT window once, then resizes it to width x height (waiting until the
+// window system has done so) and sets the viewport.
 inline void ensureContext(int width = 640, int height = 480) {
     static bool created = false;
     if (!created) {
@@ -21,9 +23,18 @@ inline void ensureContext(int width = 640, int height = 480) {
         glutInitWindowSize(width, height);
         glutInitWindowPosition(0, 0);
         glutCreateWindow("corvane3D test");
+        glutDisplayFunc([] {});
         created = true;
-    } else {
+    } else if (glutGet(GLUT_WINDOW_WIDTH) != width || glutGet(GLUT_WINDOW_HEIGHT) != height) {
         glutReshapeWindow(width, height);
+        // The new size takes effect once the window system has answered.
+        for (int i = 0; i < 200; ++i) {
+            glutMainLoopEvent();
+            if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) break;
+            usleep(1000);
+        }
+        // Mesa resizes the buffers of a drawable at the next swap.
+        glutSwapBuffers();
     }
     glViewport(0, 0, width, height);
     glReadBuffer(GL_BACK);

@@ -1,0 +1,238 @@
+// Two real clients and the real server under the test's X display, driven by key presses: both
+// join through the MULTI PLAYER page, one starts, both play on the server's labyrinth, and both
+// leave again. A protocol observer joined in the same lobby sees the players' moves relayed.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "protocol.h"
+#include "support/process.h"
+
+namespace {
+
+// Runs a shell command; true on exit status 0.
+bool sh(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+std::string shOut(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A bare protocol client: joins the lobby and records what is relayed to it.
+class Observer {
+  public:
+    bool connectAndJoin(const char* nick) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(proto::kPort);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // The server prints its banner before it listens: try for a while.
+        for (int i = 0; i < 60; ++i) {
+            fd_ = socket(AF_INET, SOCK_STREAM, 0);
+            if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) break;
+            close(fd_);
+            fd_ = -1;
+            pause(50);
+        }
+        if (fd_ < 0) return false;
+        uint8_t welcome[proto::kWelcomeSize];
+        if (!readExact(welcome, sizeof welcome, 3000)) return false;
+        return join(nick);
+    }
+    bool join(const char* nick) {
+        uint8_t msg[proto::kJoinSize];
+        size_t n = proto::encodeJoin(msg, nick);
+        if (send(fd_, msg, n, 0) != static_cast<ssize_t>(n)) return false;
+        uint8_t m[1024];
+        while (readMessage(m, 3000)) {
+            proto::JoinReply reply;
+            if (proto::decodeJoinReply(m, proto::kJoinReplySize, &reply)) return reply.accepted == 1;
+        }
+        return false;
+    }
+    void leave(int32_t id) {
+        uint8_t msg[proto::kIdMessageSize];
+        size_t n = proto::encodeIdMessage(msg, proto::kLeaveGame, id);
+        (void)send(fd_, msg, n, 0);
+    }
+    // Reads messages for up to ms, remembering the ids of VehicleMove senders.
+    void drain(int ms) {
+        uint8_t m[1024];
+        while (readMessage(m, ms)) {
+            proto::VehicleMove move;
+            if (proto::decodeVehicleMove(m, proto::kVehicleMoveSize, &move)) movesFrom |= 1ull << (move.playerId & 63);
+            proto::PlayerInfo info;
+            if (proto::decodePlayerInfo(m, proto::kPlayerInfoSize, &info)) ++playerInfos;
+        }
+    }
+    ~Observer() {
+        if (fd_ >= 0) close(fd_);
+    }
+    uint64_t movesFrom = 0;
+    int playerInfos = 0;
+
+  private:
+    bool readExact(uint8_t* buf, size_t count, int ms) {
+        size_t got = 0;
+        while (got < count) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, ms) <= 0) return false;
+            ssize_t r = recv(fd_, buf + got, count - got, 0);
+            if (r <= 0) return false;
+            got += static_cast<size_t>(r);
+        }
+        return true;
+    }
+    bool readMessage(uint8_t* buf, int ms) {
+        if (!readExact(buf, proto::kHeaderSize, ms)) return false;
+        proto::Header h;
+        proto::decodeHeader(buf, proto::kHeaderSize, &h);
+        if (h.length < proto::kHeaderSize || h.length > 1024) return false;
+        return readExact(buf + proto::kHeaderSize, h.length - proto::kHeaderSize, ms);
+    }
+    int fd_ = -1;
+};
+
+class Client {
+  public:
+    Client(const char* nick, int x)
+        : windowsBefore_(windows()), proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1"}) {
+        nick_ = nick;
+        EXPECT_TRUE(proc_.waitForOutput("Loading .....\n\n", 20000));
+        // The client's window is the one titled corvane3D that was not there before.
+        for (int i = 0; i < 50 && window_.empty(); ++i) {
+            std::string now = windows();
+            size_t start = 0;
+            while (start < now.size()) {
+                size_t end = now.find('\n', start);
+                if (end == std::string::npos) end = now.size();
+                std::string id = now.substr(start, end - start);
+                if (!id.empty() && ("\n" + windowsBefore_ + "\n").find("\n" + id + "\n") == std::string::npos)
+                    window_ = id;
+                start = end + 1;
+            }
+            if (window_.empty()) pause(100);
+        }
+        EXPECT_FALSE(window_.empty()) << "no window for " << nick;
+        // Side by side, so that each can be photographed whole.
+        sh("xdotool windowmove --sync " + window_ + " " + std::to_string(x) + " 0");
+    }
+    // Focuses this client's window and presses the keys (xdotool key names).
+    void keys(const std::string& names) {
+        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool key --delay 120 " + names));
+        pause(150);
+    }
+    void type(const std::string& text) {
+        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool type --delay 120 '" + text + "'"));
+        pause(150);
+    }
+    void hold(const char* key, int ms) {
+        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool keydown " + key));
+        pause(ms);
+        ASSERT_TRUE(sh(std::string("xdotool keyup ") + key));
+    }
+    void screenshot(const std::string& file) {
+        const char* dir = std::getenv("CORVANE_SHOT_DIR");
+        if (dir) sh("import -window " + window_ + " " + dir + "/" + file);
+    }
+    // MULTI PLAYER, the server address, the nick, JOIN.
+    void joinThroughMenu() {
+        keys("Down Return");          // MULTI PLAYER
+        keys("Return");               // edit SERVER
+        type("127.0.0.1");
+        keys("Return");               // connect
+        keys("Down Return");          // edit NICK: clear the old one first
+        keys("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+        type(nick_);
+        keys("Return Down Return");   // JOIN
+    }
+    testproc::Child& proc() { return proc_; }
+
+  private:
+    static std::string windows() { return shOut("xdotool search --name '^corvane3D$' 2>/dev/null"); }
+    std::string windowsBefore_;
+    testproc::Child proc_;
+    std::string nick_;
+    std::string window_;
+};
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+} // namespace
+
+TEST(LanGame, TwoClientsJoinPlayAndLeave) {
+    if (!std::getenv("DISPLAY") || !sh("command -v xdotool >/dev/null")) GTEST_SKIP() << "needs X and xdotool";
+    testproc::Child server(CORVANE_SERVER_BIN, {});
+    ASSERT_TRUE(server.waitForOutput("Press Ctrl-C to quit Server\n\n", 5000));
+
+    Observer observer;
+    ASSERT_TRUE(observer.connectAndJoin("WATCH"));
+
+    Client alpha("ALPHA", 0);
+    alpha.joinThroughMenu();
+    ASSERT_TRUE(server.waitForOutput("joined ALPHA accepted\n", 10000)) << server.out();
+    Client bravo("BRAVO", 340);
+    bravo.joinThroughMenu();
+    ASSERT_TRUE(server.waitForOutput("joined BRAVO accepted\n", 10000)) << server.out();
+    observer.drain(300);
+    EXPECT_EQ(observer.playerInfos, 2);
+    pause(1200); // one lobby timer run shows the members
+    alpha.screenshot("lan_lobby_alpha.png");
+
+    alpha.keys("Return"); // START
+    ASSERT_TRUE(server.waitForOutput("started game\n", 10000)) << server.out();
+    ASSERT_TRUE(server.waitForOutput("asks for the labyrinth\n", 10000));
+    for (int i = 0; i < 50 && count(server.out(), "asks for the labyrinth\n") < 2; ++i)
+        server.waitForOutput("\n\n\n", 100);
+    EXPECT_EQ(count(server.out(), "asks for the labyrinth\n"), 2) << server.out();
+
+    observer.drain(300);
+    observer.movesFrom = 0;
+    alpha.hold("Left", 400);
+    observer.drain(500);
+    EXPECT_EQ(observer.movesFrom, 1ull << 2) << "ALPHA (id 2) moved; nobody else did";
+    bravo.hold("Up", 400);
+    observer.drain(500);
+    EXPECT_TRUE(observer.movesFrom & (1ull << 3)) << "BRAVO's (id 3) move was relayed";
+    pause(300);
+    alpha.screenshot("lan_game_alpha.png");
+    bravo.screenshot("lan_game_bravo.png");
+
+    alpha.keys("Escape");
+    bravo.keys("Escape");
+    observer.leave(1);
+    for (int i = 0; i < 50 && count(server.out(), "left game\n") < 3; ++i) server.waitForOutput("\n\n\n", 100);
+    EXPECT_EQ(count(server.out(), "left game\n"), 3) << server.out();
+    // Back in the lobby: a new join is admitted.
+    EXPECT_TRUE(observer.join("AGAIN"));
+    pause(300);
+    bravo.screenshot("lan_menu_bravo.png");
+
+    // Escape on the menu quits the programs with status 1.
+    alpha.keys("Escape");
+    bravo.keys("Escape");
+    EXPECT_EQ(alpha.proc().waitExit(5000), 1);
+    EXPECT_EQ(bravo.proc().waitExit(5000), 1);
+    server.signal(SIGINT);
+    EXPECT_EQ(server.waitExit(3000), 0);
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the server fuzz target with clang (libFuzzer, AddressSanitizer, UBSan) and runs it for a
+# bounded time. Usage: tools/fuzz/run_fuzz.sh [seconds] [build dir]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+out=${2:-build-fuzz}
+mkdir -p "$out/corpus"
+clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+  -Icommon -Icorvane3d_server \
+  tools/fuzz/server_fuzz.cpp common/*.cpp corvane3d_server/server.cpp corvane3d_server/labyrinth.cpp \
+  -o "$out/server_fuzz"
+
+# Seeds. Each step is a control byte (peer in the low bits, action above) and, for a write, a
+# length byte and the bytes to write.
+join() { # peer nick: a whole 104-byte Join
+  printf "\\x0$1\\x68\\x00\\x00\\x00\\x00\\x68\\x00\\x00\\x00\\x00\\x00\\x00\\x00$2"
+  head -c $((92 - ${#2})) /dev/zero
+}
+# Peers 0 and 1 join, 0 starts a game and asks for the labyrinth, 1 relays and 1 goes away.
+{
+  join 0 Ann
+  join 1 Bob
+  printf '\x00\x08\x0f\x00\x00\x00\x08\x00\x00\x00'
+  printf '\x00\x0c\x02\x00\x00\x00\x0c\x00\x00\x00\x00\x00\x00\x00'
+  printf '\x01\x10\x08\x00\x00\x00\x10\x00\x00\x00\x02\x00\x00\x00\x01\x00\x00\x00'
+  printf '\x00\x0c\x01\x00\x00\x00\x0c\x00\x00\x00\x01\x00\x00\x00\xfd'
+} > "$out/corpus/seed_join_start"
+# Peer 2 sends half a header, peer 0 relays past it, peer 2 goes away.
+printf '\x02\x04\x09\x00\x00\x00\x00\x10\x0d\x00\x00\x00\x10\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00\xfe' \
+  > "$out/corpus/seed_half_header"
+
+"$out/server_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 "$out/corpus"
