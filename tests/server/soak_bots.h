@@ -26,7 +26,7 @@
 #include <unistd.h>
 
 #include "protocol.h"
-#include "support/process.h"
+#include "server/server_harness.h"
 
 namespace soak {
 
@@ -85,7 +85,7 @@ struct Report {
     bool stalledPeerCut = false;
     double stalledPeerCutAfter = 0; // seconds into the game
     int serverExitStatus = -1;
-    std::string serverErrors; // the server's standard error
+    std::string serverErrors; // the end of the server's output after a bad exit
 };
 
 namespace detail {
@@ -174,12 +174,11 @@ class SoakRun {
 
     // Runs the whole soak against a fresh server process and returns the findings.
     Report run() {
-        testproc::Child server(CORVANE_SERVER_BIN, {});
+        harness::ServerProcess server;
         server_ = &server;
-        report_.serverStarted =
-            server.waitForOutput("Press Ctrl-C to quit Server", 10000) && waitListening(5000);
+        report_.serverStarted = server.startRetrying(5000);
         if (!report_.serverStarted) {
-            problem("the server did not start: " + server.out() + server.err());
+            problem("the server did not start: " + server.output());
             return finish();
         }
         if (lobby() && game()) {
@@ -188,14 +187,14 @@ class SoakRun {
         }
         closeAll(false);
         checkWelcome();
-        server.signal(SIGINT);
-        report_.serverExitStatus = server.waitExit(20000);
-        report_.serverErrors = server.err();
-        if (report_.serverExitStatus != 0)
+        report_.serverExitStatus = server.interrupt(20000);
+        if (report_.serverExitStatus != 0) {
+            report_.serverErrors = logTail();
             problem("the server's exit status after SIGINT was " +
-                    std::to_string(report_.serverExitStatus) + "; its standard error:\n" +
+                    std::to_string(report_.serverExitStatus) + "; the end of its output:\n" +
                     report_.serverErrors);
-        checkLog(server.out());
+        }
+        checkLog(server.output());
         return finish();
     }
 
@@ -208,20 +207,6 @@ class SoakRun {
     }
 
     // ---- set-up and phases
-
-    bool waitListening(int timeoutMs) {
-        auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < end) {
-            int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in a = loopback();
-            bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-            close(fd);
-            if (ok) return true;
-            pollfd none{-1, 0, 0};
-            poll(&none, 0, 5);
-        }
-        return false;
-    }
 
     static sockaddr_in loopback() {
         sockaddr_in a = {};
@@ -350,7 +335,6 @@ class SoakRun {
                 ++tickCount;
                 for (auto& b : bots_)
                     tick(*b, now);
-                server_->collect();
             }
             if (now >= nextNewcomer) {
                 int live = 0;
@@ -1014,7 +998,6 @@ class SoakRun {
             for (Bot* s : steady_)
                 after += s->in.size() + s->inStart;
             if (after != before) quietSince = Clock::now();
-            server_->collect();
         }
         if (msBetween(quietSince, Clock::now()) < 300)
             problem("the steady bots were still receiving 10 s after the game ended");
@@ -1127,7 +1110,6 @@ class SoakRun {
                 ssize_t r = recv(fd, w.data() + got, w.size() - got, 0);
                 if (r <= 0) break;
                 got += static_cast<size_t>(r);
-                server_->collect();
             }
         }
         close(fd);
@@ -1135,9 +1117,7 @@ class SoakRun {
         if (got != w.size() || !proto::decodeWelcome(w.data(), w.size(), &welcome) ||
             welcome.magic != proto::kWelcomeMagic)
             problem("after the soak a new connection got no Welcome (" + std::to_string(got) +
-                    " bytes); the end of the server's log:\n" +
-                    server_->out().substr(
-                        server_->out().size() > 2000 ? server_->out().size() - 2000 : 0));
+                    " bytes); the end of the server's log:\n" + logTail());
     }
 
     static int countOf(const std::string& text, const std::string& what) {
@@ -1177,6 +1157,11 @@ class SoakRun {
         ++report_.problemCount;
     }
 
+    std::string logTail() {
+        std::string log = server_->output();
+        return log.substr(log.size() > 3000 ? log.size() - 3000 : 0);
+    }
+
     Report finish() {
         server_ = nullptr;
         return report_;
@@ -1185,7 +1170,7 @@ class SoakRun {
     Config config_;
     std::mt19937 rng_;
     Report report_;
-    testproc::Child* server_ = nullptr;
+    harness::ServerProcess* server_ = nullptr;
     std::vector<std::unique_ptr<Bot>> bots_;
     std::vector<Bot*> steady_;
     Bot* stalled_ = nullptr;

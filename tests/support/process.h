@@ -77,15 +77,6 @@ class Child {
         return -1;
     }
 
-    // Reads the output that is waiting now without waiting for more; call it regularly while the
-    // child runs long, so that its pipes never fill and block it.
-    void collect() {
-        for (int i = 0; i < 16; ++i) {
-            pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-            if (poll(fds, 2, 0) <= 0 || !pump(0)) return;
-        }
-    }
-
     void signal(int sig) { kill(pid_, sig); }
     const std::string& out() const { return stdout_; }
     const std::string& err() {
