@@ -25,6 +25,7 @@
 namespace {
 
 CommandLine options;
+bool inGameMode = false;
 
 // The pictures, samples and music live in data/ beside the program: work from there whatever
 // directory the program was started in.
@@ -57,7 +58,7 @@ void quit() {
     gMenu = nullptr;
     delete gSound;
     gSound = nullptr;
-    if (fullScreen)
+    if (inGameMode)
         glutLeaveGameMode();
     else if (windowId)
         glutDestroyWindow(windowId);
@@ -105,7 +106,15 @@ int main(int argc, char** argv) {
 
     if (fullScreen) {
         glutGameModeString(options.gameModeString);
-        glutEnterGameMode();
+        if (glutGameModeGet(GLUT_GAME_MODE_POSSIBLE)) inGameMode = glutEnterGameMode() != 0;
+        if (!inGameMode) {
+            // The screen cannot switch to that mode: cover it with a window instead.
+            std::fprintf(stderr, "game mode %s not available, using a full-screen window\n",
+                         options.gameModeString);
+            glutInitWindowPosition(0, 0);
+            windowId = glutCreateWindow("corvane3D");
+            glutFullScreen();
+        }
     } else {
         glutInitWindowSize(windowWidth, windowHeight);
         glutInitWindowPosition(0, 0);

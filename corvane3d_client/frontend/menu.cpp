@@ -152,6 +152,7 @@ void Menu::installCallbacks() {
     joined_ = 0;
     lobbyList.clear();
     gameMode = 0;
+    rebuildLobbyLines();
 }
 
 void Menu::leave() {
