@@ -20,6 +20,8 @@ cmake --build "$build" -j "$jobs" --target $targets
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export SDL_AUDIODRIVER=dummy
+# The server soak runs a two-minute game here; the plain test run keeps its short default.
+export CORVANE_SOAK_SECONDS=${CORVANE_SOAK_SECONDS:-120}
 # Each binary runs in a private network namespace where one exists, so that port 1234 is its own.
 isolated() {
   if unshare -n true 2>/dev/null && command -v ip >/dev/null; then
