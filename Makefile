@@ -1,11 +1,12 @@
 # make run   - install what is missing, build, make data/ and start the client
 # make test  - install what is missing, build and run every test (under Xvfb without a display)
 # make bench - build and run the benchmarks
+# make fuzz  - fuzz the server's message handling for a minute (libFuzzer)
 BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps configure build run server test bench format clean
+.PHONY: all deps configure build run server test bench fuzz format clean
 
 all: build
 
@@ -31,6 +32,9 @@ test: build
 
 bench: build
 	tools/run_benchmarks.sh $(BUILD)
+
+fuzz: deps
+	tools/fuzz/run_fuzz.sh 60
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v planet_mesh.cpp)
