@@ -3,6 +3,7 @@
 
 #include "front_fixture.h"
 #include "game.h"
+#include "game_gl.h"
 #include "net.h"
 #include "random.h"
 #include "sound.h"
@@ -288,6 +289,27 @@ TEST_F(MenuTest, SinglePlayerFillsThreeComputerTargetsAndEntersTheGame) {
     EXPECT_EQ(screenState, 2);
     EXPECT_EQ(gameMode, 1);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    gGame = nullptr;
+}
+
+TEST_F(MenuTest, EscapeInTheGameReturnsToTheSamePage) {
+    Game game;
+    gGame = &game;
+    Menu m;
+    gMenu = &m;
+    returnToFrontEnd = [] { gMenu->installCallbacks(); };
+    key(m, 13); // SINGLE PLAYER
+    ASSERT_EQ(screenState, 2);
+    gameKeyboard(27, 0, 0);
+    EXPECT_EQ(screenState, 1);
+    EXPECT_EQ(gameMode, 0);
+    EXPECT_EQ(m.page(), 0);
+    EXPECT_EQ(m.selected(), 0);
+    EXPECT_EQ(game.opponents->count(), 0);
+    EXPECT_EQ(lobbyList.count(), 0);
+    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D)) << "the menu has the callbacks and its state again";
+    returnToFrontEnd = nullptr;
+    gMenu = nullptr;
     gGame = nullptr;
 }
 
