@@ -155,7 +155,13 @@ void Game::tick() {
             if (proto::decodeHeader(message, proto::kHeaderSize, &h)) dispatch(message, h.length);
         }
     }
-    if (startTicks < 40) ++startTicks;
+    if (startTicks < 40) {
+        ++startTicks;
+        // The others see this car where it stands once they are all in the game, not only after
+        // its first move.
+        if (startTicks == 40)
+            NetSendVehicleMove(localVehicle->id(), localVehicle->position(), localVehicle->heading());
+    }
 
     for (WallBlock* b = world->blocks().first(); b; b = world->blocks().next()) {
         if (b->state() == 1) b->updateDebris();

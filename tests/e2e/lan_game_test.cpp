@@ -221,7 +221,9 @@ TEST(LanGame, TwoClientsJoinPlayAndLeave) {
         server.waitForOutput("\n\n\n", 100);
     EXPECT_EQ(count(server.out(), "asks for the labyrinth\n"), 2) << server.out();
 
-    observer.drain(300);
+    // Both announce where they stand once their go pictures are gone (1.6 s in).
+    observer.drain(2500);
+    EXPECT_EQ(observer.movesFrom, (1ull << 2) | (1ull << 3));
     observer.movesFrom = 0;
     alpha.hold("Left", 400);
     observer.drain(500);

@@ -114,6 +114,18 @@ TEST_F(NetGame, TheServersLabyrinthIsBuilt) {
     EXPECT_EQ(opponent()->drawnWhileCloaked(), 0);
 }
 
+TEST_F(NetGame, TheStartPlaceIsAnnouncedWhenTheGoPictureEnds) {
+    Vehicle* car = game->localVehicle;
+    for (int i = 0; i < 39; ++i) game->tick();
+    game->tick();
+    Bytes m = peer.next(proto::kVehicleMove);
+    proto::VehicleMove move;
+    ASSERT_TRUE(proto::decodeVehicleMove(m.data(), m.size(), &move));
+    EXPECT_EQ(move.playerId, car->id());
+    EXPECT_EQ(move.position, car->position());
+    EXPECT_EQ(game->startTicks, 40);
+}
+
 TEST_F(NetGame, LocalEventsAreAnnounced) {
     Vehicle* car = game->localVehicle;
     game->world->blocks().clear();
