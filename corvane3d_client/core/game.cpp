@@ -160,7 +160,8 @@ void Game::tick() {
         // The others see this car where it stands once they are all in the game, not only after
         // its first move.
         if (startTicks == 40)
-            NetSendVehicleMove(localVehicle->id(), localVehicle->position(), localVehicle->heading());
+            NetSendVehicleMove(localVehicle->id(), localVehicle->position(),
+                               localVehicle->heading());
     }
 
     for (WallBlock* b = world->blocks().first(); b; b = world->blocks().next()) {

@@ -13,7 +13,8 @@ namespace {
 bool parse(std::vector<std::string> args, CommandLine* options) {
     args.insert(args.begin(), "corvane3d_client");
     std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(&a[0]);
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
     argv.push_back(nullptr);
     return parseCommandLine(static_cast<int>(args.size()), argv.data(), options);
 }

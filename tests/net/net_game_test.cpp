@@ -18,14 +18,17 @@ using namespace nettest;
 namespace {
 
 int64_t now = 0;
-int64_t fakeClock() { return now; }
+int64_t fakeClock() {
+    return now;
+}
 
 // The other member of the game, speaking the protocol over a raw socket.
 class Peer {
   public:
     bool joinAs(const char* nick) {
         fd = connectRaw();
-        if (fd < 0 || readBytes(fd, proto::kWelcomeSize).size() != proto::kWelcomeSize) return false;
+        if (fd < 0 || readBytes(fd, proto::kWelcomeSize).size() != proto::kWelcomeSize)
+            return false;
         uint8_t m[proto::kJoinSize];
         sendAll(fd, m, proto::encodeJoin(m, nick));
         Bytes reply = next(proto::kJoinReply);
@@ -116,7 +119,8 @@ TEST_F(NetGame, TheServersLabyrinthIsBuilt) {
 
 TEST_F(NetGame, TheStartPlaceIsAnnouncedWhenTheGoPictureEnds) {
     Vehicle* car = game->localVehicle;
-    for (int i = 0; i < 39; ++i) game->tick();
+    for (int i = 0; i < 39; ++i)
+        game->tick();
     game->tick();
     Bytes m = peer.next(proto::kVehicleMove);
     proto::VehicleMove move;
@@ -161,8 +165,8 @@ TEST_F(NetGame, LocalEventsAreAnnounced) {
     Vector3 t1 = up.cross(Vector3(0.3, 0.4, 0.5));
     t1.normalize();
     Vector3 t2 = up.cross(t1);
-    WallBlock* wall = new WallBlock(up * 100.0 - t1 * 3.0 - t2 * 3.0, up * 100.0 + t1 * 3.0 - t2 * 3.0,
-                                    up * 100.0 + t2 * 3.0, 6.0);
+    WallBlock* wall = new WallBlock(up * 100.0 - t1 * 3.0 - t2 * 3.0,
+                                    up * 100.0 + t1 * 3.0 - t2 * 3.0, up * 100.0 + t2 * 3.0, 6.0);
     wall->setId(501);
     game->world->blocks().append(wall);
     ASSERT_TRUE(wall->contains(flame));

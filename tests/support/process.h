@@ -27,7 +27,8 @@ class Child {
             close(err[0]);
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(path.c_str()));
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execv(path.c_str(), argv.data());
             _exit(127);
@@ -55,7 +56,8 @@ class Child {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 end - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
-            if (!pump(static_cast<int>(left.count()))) return stdout_.find(text) != std::string::npos;
+            if (!pump(static_cast<int>(left.count())))
+                return stdout_.find(text) != std::string::npos;
         }
         return true;
     }
