@@ -364,58 +364,55 @@ int NetFetchLabyrinth(List<WallBlock>& blocks) {
     return valid ? 1 : 0;
 }
 
-int NetLeaveGame(int32_t playerId) {
+namespace {
+// Hands a built message to the socket while connected: 1 then (whatever the send did), else 0 and
+// nothing is sent.
+int announce(const uint8_t* message, size_t length) {
     if (!gConnected) return 0;
-    uint8_t message[proto::kIdMessageSize];
-    NetSend(message, proto::encodeIdMessage(message, proto::kLeaveGame, playerId));
+    NetSend(message, length);
     return 1;
+}
+} // namespace
+
+int NetLeaveGame(int32_t playerId) {
+    uint8_t message[proto::kIdMessageSize];
+    return announce(message, proto::encodeIdMessage(message, proto::kLeaveGame, playerId));
 }
 
 int NetStartGame() {
-    if (!gConnected) return 0;
     uint8_t message[proto::kHeaderOnlySize];
-    NetSend(message, proto::encodeHeaderOnly(message, proto::kStartGame));
-    return 1;
+    return announce(message, proto::encodeHeaderOnly(message, proto::kStartGame));
 }
 
 int NetEndGame() {
-    if (!gConnected) return 0;
     uint8_t message[proto::kHeaderOnlySize];
-    NetSend(message, proto::encodeHeaderOnly(message, proto::kEndGame));
-    return 1;
+    return announce(message, proto::encodeHeaderOnly(message, proto::kEndGame));
 }
 
 int NetSendVehicleMove(int32_t playerId, Vector3 position, Vector3 heading) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kVehicleMoveSize];
     proto::VehicleMove move;
     move.playerId = playerId;
     move.position = position;
     move.heading = heading;
-    NetSend(message, proto::encodeVehicleMove(message, move));
-    return 1;
+    return announce(message, proto::encodeVehicleMove(message, move));
 }
 
 int NetSendCloak(int32_t playerId, uint8_t cloak) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kCloakStateSize];
     proto::CloakState state;
     state.playerId = playerId;
     state.cloak = cloak;
-    NetSend(message, proto::encodeCloakState(message, state));
-    return 1;
+    return announce(message, proto::encodeCloakState(message, state));
 }
 
 int NetSendPlayerDead(int32_t playerId) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kIdMessageSize];
-    NetSend(message, proto::encodeIdMessage(message, proto::kPlayerDead, playerId));
-    return 1;
+    return announce(message, proto::encodeIdMessage(message, proto::kPlayerDead, playerId));
 }
 
 int NetSendBombDropped(int32_t owner, int32_t number, int32_t range, Vector3 dropPoint,
                        Vector3 heading) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kBombDroppedSize];
     proto::BombDropped bomb;
     bomb.owner = owner;
@@ -423,30 +420,23 @@ int NetSendBombDropped(int32_t owner, int32_t number, int32_t range, Vector3 dro
     bomb.range = range;
     bomb.dropPoint = dropPoint;
     bomb.heading = heading;
-    NetSend(message, proto::encodeBombDropped(message, bomb));
-    return 1;
+    return announce(message, proto::encodeBombDropped(message, bomb));
 }
 
 int NetSendBombExploded(int32_t owner, int32_t number) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kBombExplodedSize];
     proto::BombExploded bomb;
     bomb.owner = owner;
     bomb.number = number;
-    NetSend(message, proto::encodeBombExploded(message, bomb));
-    return 1;
+    return announce(message, proto::encodeBombExploded(message, bomb));
 }
 
 int NetSendBlockDestroyed(int32_t blockId) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kIdMessageSize];
-    NetSend(message, proto::encodeIdMessage(message, proto::kBlockDestroyed, blockId));
-    return 1;
+    return announce(message, proto::encodeIdMessage(message, proto::kBlockDestroyed, blockId));
 }
 
 int NetSendItemTaken(int32_t blockId) {
-    if (!gConnected) return 0;
     uint8_t message[proto::kIdMessageSize];
-    NetSend(message, proto::encodeIdMessage(message, proto::kItemTaken, blockId));
-    return 1;
+    return announce(message, proto::encodeIdMessage(message, proto::kItemTaken, blockId));
 }
