@@ -6,6 +6,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "support/fake_clock.h"
 #include "game.h"
 #include "globals.h"
 #include "platform.h"
@@ -15,10 +16,7 @@
 
 namespace {
 
-int64_t fakeNow = 0;
-int64_t fakeClock() {
-    return fakeNow;
-}
+int64_t& fakeNow = testclock::now;
 
 int steeringDisabled = 0;
 void recordDisableSteering() {
@@ -53,7 +51,7 @@ class BombGameTest : public ::testing::Test {
         platform.disableSteering = recordDisableSteering;
         steeringDisabled = 0;
         fakeNow = 5000000;
-        setClock(fakeClock);
+        setClock(testclock::read);
         gameMode = 1;
         game = new Game;
         game->world->blocks().clear();

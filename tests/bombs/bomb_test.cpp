@@ -6,6 +6,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "support/fake_clock.h"
 #include "platform.h"
 
 namespace {
@@ -13,10 +14,7 @@ namespace {
 const double kPi = 3.141592653589793;
 const double kDeg = kPi / 180.0;
 
-int64_t fakeNow = 0;
-int64_t fakeClock() {
-    return fakeNow;
-}
+int64_t& fakeNow = testclock::now;
 
 std::vector<int> samplesPlayed;
 void recordSample(int n) {
@@ -61,7 +59,7 @@ class BombTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fakeNow = 1000000;
-        setClock(fakeClock);
+        setClock(testclock::read);
         samplesPlayed.clear();
         platform = PlatformHooks();
         platform.playSample = recordSample;

@@ -8,6 +8,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "support/fake_clock.h"
 #include "game.h"
 #include "game_gl.h"
 #include "game_render.h"
@@ -22,10 +23,7 @@
 namespace {
 
 const int kW = 640, kH = 480;
-int64_t now = 0;
-int64_t fakeClock() {
-    return now;
-}
+using testclock::now;
 
 int countFlamePixels(const std::vector<testgl::Pixel>& px) {
     int n = 0;
@@ -70,7 +68,7 @@ class Scene : public ::testing::Test {
         loadFlameTextures();
         loadArenaTextures();
         now = 50000000;
-        setClock(fakeClock);
+        setClock(testclock::read);
         detailLevel = 2;
         showFps = 0;
         gameMode = 1;

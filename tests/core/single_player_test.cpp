@@ -6,6 +6,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "support/fake_clock.h"
 #include "game.h"
 #include "globals.h"
 #include "platform.h"
@@ -16,10 +17,7 @@
 namespace {
 
 const double kPi = 3.141592653589793;
-int64_t now = 0;
-int64_t fakeClock() {
-    return now;
-}
+using testclock::now;
 int steeringOff = 0;
 void countSteeringOff() {
     ++steeringOff;
@@ -37,7 +35,7 @@ class SinglePlayerGame : public ::testing::Test {
         platform.disableSteering = countSteeringOff;
         steeringOff = 0;
         now = 1000000;
-        setClock(fakeClock);
+        setClock(testclock::read);
         lobbyList.clear();
         for (int id = 2; id <= 4; ++id) {
             LobbyEntry* e = new LobbyEntry;

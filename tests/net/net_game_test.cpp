@@ -5,6 +5,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "support/fake_clock.h"
 #include "game.h"
 #include "globals.h"
 #include "net_support.h"
@@ -17,10 +18,7 @@ using namespace nettest;
 
 namespace {
 
-int64_t now = 0;
-int64_t fakeClock() {
-    return now;
-}
+using testclock::now;
 
 // The other member of the game, speaking the protocol over a raw socket.
 class Peer {
@@ -64,7 +62,7 @@ class NetGame : public NetTest {
         ASSERT_TRUE(server.running());
         platform = PlatformHooks();
         now = 9000000;
-        setClock(fakeClock);
+        setClock(testclock::read);
         ASSERT_EQ(NetConnect("127.0.0.1"), 1);
         int32_t accepted = 0, id = 0;
         double colour[3];
