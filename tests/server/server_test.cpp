@@ -26,6 +26,14 @@ class ServerTest : public ::testing::Test {
         return r;
     }
 
+    // Joins a as Ann and b as Bob and reads the PlayerInfo each gets about the other.
+    void joinPair(Client& a, Client& b) {
+        joinAs(a, "Ann");
+        joinAs(b, "Bob");
+        playerInfo(a);
+        playerInfo(b);
+    }
+
     // Reads one PlayerInfo from c.
     proto::PlayerInfo playerInfo(Client& c) {
         proto::PlayerInfo info;
@@ -198,10 +206,7 @@ TEST_F(ServerTest, RelayGoesOnlyToOtherJoinedClients) {
     ASSERT_TRUE(a.connectGreeted());
     ASSERT_TRUE(b.connectGreeted());
     ASSERT_TRUE(c.connectGreeted());
-    joinAs(a, "Ann");
-    joinAs(b, "Bob");
-    playerInfo(a);
-    playerInfo(b);
+    joinPair(a, b);
     for (uint32_t type = proto::kCloakState; type <= proto::kItemTaken; ++type) {
         Bytes m(proto::messageLength(type));
         proto::encodeHeader(m.data(), type, static_cast<uint32_t>(m.size()));
@@ -220,10 +225,7 @@ TEST_F(ServerTest, UnknownTypesAreRelayedUnchanged) {
     Client a, b;
     ASSERT_TRUE(a.connectGreeted());
     ASSERT_TRUE(b.connectGreeted());
-    joinAs(a, "Ann");
-    joinAs(b, "Bob");
-    playerInfo(a);
-    playerInfo(b);
+    joinPair(a, b);
     for (uint32_t type : {99u, 17u, 3u, 0xffffffffu}) {
         Bytes m(1024);
         proto::encodeHeader(m.data(), type, 1024);
@@ -241,10 +243,7 @@ TEST_F(ServerTest, LeaveGameIsRelayedAsPlayerLeft) {
     ASSERT_TRUE(a.connectGreeted());
     ASSERT_TRUE(b.connectGreeted());
     ASSERT_TRUE(c.connectGreeted());
-    joinAs(a, "Ann");
-    joinAs(b, "Bob");
-    playerInfo(a);
-    playerInfo(b);
+    joinPair(a, b);
     ASSERT_TRUE(b.send(idMessage(proto::kLeaveGame, 2)));
     Bytes got;
     ASSERT_TRUE(a.readMessage(&got));
@@ -303,10 +302,7 @@ TEST_F(ServerTest, StartGameBuildsALabyrinthOfMeshTriangles) {
     Client a, b;
     ASSERT_TRUE(a.connectGreeted());
     ASSERT_TRUE(b.connectGreeted());
-    joinAs(a, "Ann");
-    joinAs(b, "Bob");
-    playerInfo(a);
-    playerInfo(b);
+    joinPair(a, b);
     ASSERT_TRUE(a.send(headerOnly(proto::kStartGame)));
     Bytes got;
     ASSERT_TRUE(b.readMessage(&got));
@@ -421,10 +417,7 @@ class ServerAbuseTest : public ServerTest {
         ASSERT_TRUE(a.connectGreeted());
         ASSERT_TRUE(b.connectGreeted());
         ASSERT_TRUE(bad.connectGreeted());
-        joinAs(a, "Ann");
-        joinAs(b, "Bob");
-        playerInfo(a);
-        playerInfo(b);
+        joinPair(a, b);
     }
     Client a, b, bad;
 };
