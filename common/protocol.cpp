@@ -61,7 +61,10 @@ size_t messageLength(uint32_t type) {
         return kBombExplodedSize;
     case kStartGame:
     case kEndGame:
+    case kLobbyOpen:
         return kHeaderOnlySize;
+    case kChatLine:
+        return kChatLineSize;
     default:
         return 0;
     }
@@ -100,22 +103,34 @@ double getF64(const uint8_t* p) {
     return v;
 }
 
-void putText(uint8_t* p, const char* text) {
+namespace {
+// Writes text into a field of size bytes: at most limit characters, then zeros.
+void putField(uint8_t* p, const char* text, size_t size, size_t limit) {
     size_t i = 0;
     if (text) {
-        for (; i < kTextSize - 1 && text[i] != '\0'; ++i)
+        for (; i < limit && text[i] != '\0'; ++i)
             p[i] = static_cast<uint8_t>(text[i]);
     }
-    for (; i < kTextSize; ++i)
+    for (; i < size; ++i)
         p[i] = 0;
 }
 
-void getText(const uint8_t* p, char* out) {
+// Copies a field of size bytes into out[size], cut at limit characters, always NUL-terminated.
+void getField(const uint8_t* p, char* out, size_t size, size_t limit) {
     size_t i = 0;
-    for (; i < kTextSize - 1 && p[i] != 0; ++i)
+    for (; i < limit && p[i] != 0; ++i)
         out[i] = static_cast<char>(p[i]);
-    for (; i < kTextSize; ++i)
+    for (; i < size; ++i)
         out[i] = '\0';
+}
+} // namespace
+
+void putText(uint8_t* p, const char* text) {
+    putField(p, text, kTextSize, kTextSize - 1);
+}
+
+void getText(const uint8_t* p, char* out) {
+    getField(p, out, kTextSize, kTextSize - 1);
 }
 
 void encodeHeader(uint8_t* buf, uint32_t type, uint32_t length) {
@@ -319,6 +334,65 @@ bool decodeBlockRecord(const uint8_t* buf, size_t len, BlockRecord* out) {
         out->y[i] = getF64(buf + 40 + 8 * i);
         out->z[i] = getF64(buf + 64 + 8 * i);
     }
+    return true;
+}
+
+size_t encodeChatLine(uint8_t* buf, const ChatLine& line) {
+    encodeHeader(buf, kChatLine, kChatLineSize);
+    putI32(buf + 8, line.playerId);
+    putU32(buf + 12, 0);
+    putText(buf + 16, line.nick);
+    putField(buf + 48, line.text, kChatTextSize, kChatTextLimit);
+    return kChatLineSize;
+}
+
+bool decodeChatLine(const uint8_t* buf, size_t len, ChatLine* out) {
+    if (!isMessage(buf, len, kChatLine, kChatLineSize)) return false;
+    out->playerId = getI32(buf + 8);
+    getText(buf + 16, out->nick);
+    getField(buf + 48, out->text, kChatTextSize, kChatTextLimit);
+    return true;
+}
+
+size_t encodeDiscoveryQuery(uint8_t* buf, const DiscoveryQuery& query) {
+    putU32(buf, kDiscoveryQueryMagic);
+    putU32(buf + 4, kDiscoveryVersion);
+    putU32(buf + 8, query.nonce);
+    return kDiscoveryQuerySize;
+}
+
+bool decodeDiscoveryQuery(const uint8_t* buf, size_t len, DiscoveryQuery* out) {
+    if (!buf || len != kDiscoveryQuerySize || getU32(buf) != kDiscoveryQueryMagic ||
+        getU32(buf + 4) != kDiscoveryVersion)
+        return false;
+    out->nonce = getU32(buf + 8);
+    return true;
+}
+
+size_t encodeDiscoveryAnswer(uint8_t* buf, const DiscoveryAnswer& answer) {
+    putU32(buf, kDiscoveryAnswerMagic);
+    putU32(buf + 4, kDiscoveryVersion);
+    putU32(buf + 8, answer.nonce);
+    putI32(buf + 12, answer.players);
+    putU32(buf + 16, answer.inGame);
+    putU32(buf + 20, 0);
+    putText(buf + 24, answer.name);
+    putText(buf + 56, answer.address);
+    return kDiscoveryAnswerSize;
+}
+
+bool decodeDiscoveryAnswer(const uint8_t* buf, size_t len, DiscoveryAnswer* out) {
+    if (!buf || len != kDiscoveryAnswerSize || getU32(buf) != kDiscoveryAnswerMagic ||
+        getU32(buf + 4) != kDiscoveryVersion)
+        return false;
+    int32_t players = getI32(buf + 12);
+    uint32_t inGame = getU32(buf + 16);
+    if (players < 0 || players > 7 || inGame > 1) return false;
+    out->nonce = getU32(buf + 8);
+    out->players = players;
+    out->inGame = inGame;
+    getText(buf + 24, out->name);
+    getText(buf + 56, out->address);
     return true;
 }
 

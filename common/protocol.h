@@ -36,7 +36,9 @@ enum MessageType : uint32_t {
     kItemTaken = 14,
     kStartGame = 15,
     kEndGame = 16,
-    kMessageTypeCount = 17
+    kChatLine = 17,
+    kLobbyOpen = 18,
+    kMessageTypeCount = 19
 };
 
 constexpr uint16_t kPort = 1234;
@@ -59,7 +61,17 @@ constexpr size_t kCloakStateSize = 16;
 constexpr size_t kVehicleMoveSize = 64;
 constexpr size_t kBombDroppedSize = 72;
 constexpr size_t kBombExplodedSize = 16;
-constexpr size_t kHeaderOnlySize = 8; // StartGame, EndGame
+constexpr size_t kHeaderOnlySize = 8; // StartGame, EndGame, LobbyOpen
+constexpr size_t kChatTextSize = 64;  // the chat text field
+constexpr size_t kChatTextLimit = 60; // characters of one chat line
+constexpr size_t kChatLineSize = 112;
+
+// Discovery travels over UDP on kPort: a query broadcast by a client, one answer per server.
+constexpr uint32_t kDiscoveryQueryMagic = 0x51445643;  // "CVDQ", bytes 43 56 44 51 on the wire
+constexpr uint32_t kDiscoveryAnswerMagic = 0x41445643; // "CVDA", bytes 43 56 44 41 on the wire
+constexpr uint32_t kDiscoveryVersion = 1;
+constexpr size_t kDiscoveryQuerySize = 12;
+constexpr size_t kDiscoveryAnswerSize = 88;
 
 // Fixed length of a message type, header included; 0 for Labyrinth (12 + 88 n) and unknown types.
 size_t messageLength(uint32_t type);
@@ -113,7 +125,8 @@ size_t encodeIdMessage(uint8_t* buf, uint32_t type, int32_t id);
 // Accepts a 12-byte message of the given type.
 bool decodeIdMessage(const uint8_t* buf, size_t len, uint32_t type, int32_t* id);
 
-//  Header-only messages, 8 bytes: StartGame 15, EndGame 16
+//  Header-only messages, 8 bytes: StartGame 15, EndGame 16, LobbyOpen 18 (server to clients: the
+//  lobby admits players again after a game)
 size_t encodeHeaderOnly(uint8_t* buf, uint32_t type);
 
 //  Welcome (type 4), 44 bytes
@@ -214,5 +227,47 @@ struct BlockRecord {
 void encodeBlockRecord(uint8_t* buf, const BlockRecord& rec);
 // Needs at least 88 bytes; refuses an item kind outside 0..7.
 bool decodeBlockRecord(const uint8_t* buf, size_t len, BlockRecord* out);
+
+//  ChatLine (type 17), 112 bytes: a lobby chat line, sent by a member and relayed by the server
+//  to every joined member (the sender included) with the id and nick the server knows it by
+//  +--------+-----------+----------+--------------+----------------+
+//  | 0 hdr  | 8 id i32  | 12 rsvd  | 16 nick[32]  | 48 text[64]    |
+//  +--------+-----------+----------+--------------+----------------+
+struct ChatLine {
+    int32_t playerId = 0;
+    char nick[kTextSize] = {};
+    char text[kChatTextSize] = {};
+};
+// Writes at most 60 characters of text, NUL, zero padding.
+size_t encodeChatLine(uint8_t* buf, const ChatLine& line);
+// Accepts a 112-byte message of type 17; the text is cut at 60 characters.
+bool decodeChatLine(const uint8_t* buf, size_t len, ChatLine* out);
+
+//  DiscoveryQuery (UDP), 12 bytes, no header
+//  +-------------+---------------+--------------+
+//  | 0 magic u32 | 4 version u32 | 8 nonce u32  |
+//  +-------------+---------------+--------------+
+struct DiscoveryQuery {
+    uint32_t nonce = 0;
+};
+size_t encodeDiscoveryQuery(uint8_t* buf, const DiscoveryQuery& query);
+// Needs exactly 12 bytes with the query magic and version 1.
+bool decodeDiscoveryQuery(const uint8_t* buf, size_t len, DiscoveryQuery* out);
+
+//  DiscoveryAnswer (UDP), 88 bytes, no header; the nonce is the query's
+//  +---------+-----------+---------+---------------+---------------+---------+----------+----------+
+//  | 0 magic | 4 version | 8 nonce | 12 players i32| 16 inGame u32 | 20 rsvd | 24 name  | 56 addr |
+//  +---------+-----------+---------+---------------+---------------+---------+----------+----------+
+struct DiscoveryAnswer {
+    uint32_t nonce = 0;
+    int32_t players = 0;
+    uint32_t inGame = 0;
+    char name[kTextSize] = {};
+    char address[kTextSize] = {};
+};
+size_t encodeDiscoveryAnswer(uint8_t* buf, const DiscoveryAnswer& answer);
+// Needs exactly 88 bytes with the answer magic and version 1; refuses players outside 0..7 and
+// inGame other than 0 or 1.
+bool decodeDiscoveryAnswer(const uint8_t* buf, size_t len, DiscoveryAnswer* out);
 
 } // namespace proto

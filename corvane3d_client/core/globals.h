@@ -15,7 +15,10 @@ extern int32_t windowWidth;  // pixels; 2D layouts scale from 320 x 256
 extern int32_t windowHeight; // pixels
 extern char nickName[256];
 extern char serverAddress[256];
-extern int32_t detailLevel; // 0 low, 1 medium, 2 high
+extern int32_t detailLevel;   // 0 low, 1 medium, 2 high
+extern int32_t cameraMode;    // 0 classic (lag, then catch up), 1 smooth
+extern int32_t handlingMode;  // 0 classic (a wall stops the car), 1 slide along walls
+extern int32_t opponentLevel; // single-player opponents: 0 parked, 1 easy, 2 hard
 extern uint8_t fullScreen;
 extern uint8_t showFps;
 extern int32_t screenState; // 1 front end, 2 game

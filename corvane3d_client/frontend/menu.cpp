@@ -89,6 +89,9 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     soundLabel_ = new char[kLabelSize]();
     displayLabel_ = new char[kLabelSize]();
     detailsLabel_ = new char[kLabelSize]();
+    cameraLabel_ = new char[kLabelSize]();
+    handlingLabel_ = new char[kLabelSize]();
+    opponentsLabel_ = new char[kLabelSize]();
 
     multiItems_[0] = serverLabel_;
     multiItems_[1] = nickLabel_;
@@ -97,13 +100,16 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     optionsItems_[0] = soundLabel_;
     optionsItems_[1] = displayLabel_;
     optionsItems_[2] = detailsLabel_;
-    optionsItems_[3] = "MAIN";
+    optionsItems_[3] = cameraLabel_;
+    optionsItems_[4] = handlingLabel_;
+    optionsItems_[5] = opponentsLabel_;
+    optionsItems_[6] = "MAIN";
     lobbyItems_[0] = "START";
     lobbyItems_[1] = "LEAVE";
 
     pages_[kMain] = {mainItems, 6, 5, 5, 0, 3, 1, 1};
     pages_[kMulti] = {multiItems_, 4, 5, 5, 0, 2, 1, 1};
-    pages_[kOptions] = {optionsItems_, 4, 5, 5, 0, 2, 1, 1};
+    pages_[kOptions] = {optionsItems_, 7, 4.5f, 4.5f, 0, 4, 1, 1};
     pages_[kCredits] = {creditsItems, 5, 6, 6, 0, 3, 1, 0};
     pages_[kHelp] = {helpItems, 6, 5, 5, -9, 3, 0, 0};
     pages_[kLobby] = {lobbyItems_, 2, 5, 5, 0, 4, 1, 1};
@@ -112,6 +118,7 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     writeNickLabel();
     writeDisplayLabel();
     writeDetailsLabel();
+    writeChoiceLabels();
     writeServerLabel();
     rebuildLobbyLines();
 
@@ -135,6 +142,9 @@ Menu::~Menu() {
     delete[] soundLabel_;
     delete[] displayLabel_;
     delete[] detailsLabel_;
+    delete[] cameraLabel_;
+    delete[] handlingLabel_;
+    delete[] opponentsLabel_;
 }
 
 void Menu::installCallbacks() {
@@ -405,6 +415,18 @@ void Menu::optionsAction() {
         writeDetailsLabel();
         break;
     case 3:
+        cameraMode = (cameraMode + 1) % 2;
+        writeChoiceLabels();
+        break;
+    case 4:
+        handlingMode = (handlingMode + 1) % 2;
+        writeChoiceLabels();
+        break;
+    case 5:
+        opponentLevel = (opponentLevel + 1) % 3;
+        writeChoiceLabels();
+        break;
+    case 6:
         goTo(kMain);
         break;
     default:
@@ -440,6 +462,17 @@ void Menu::writeDetailsLabel() {
     static const char* const texts[3] = {" DETAILS: LOW  ", "DETAILS: MEDIUM", " DETAILS: HIGH "};
     const int level = detailLevel >= 0 && detailLevel <= 2 ? detailLevel : 1;
     copyText(detailsLabel_, texts[level], kLabelSize);
+}
+
+void Menu::writeChoiceLabels() {
+    static const char* const cameras[2] = {"CAMERA: CLASSIC", "CAMERA: SMOOTH"};
+    static const char* const handlings[2] = {"HANDLING: CLASSIC", "HANDLING: SLIDE"};
+    static const char* const levels[3] = {"OPPONENTS: PARKED", "OPPONENTS: EASY",
+                                          "OPPONENTS: HARD"};
+    copyText(cameraLabel_, cameras[cameraMode == 1 ? 1 : 0], kLabelSize);
+    copyText(handlingLabel_, handlings[handlingMode == 1 ? 1 : 0], kLabelSize);
+    copyText(opponentsLabel_, levels[opponentLevel >= 0 && opponentLevel <= 2 ? opponentLevel : 0],
+             kLabelSize);
 }
 
 void Menu::writeDisplayLabel() {

@@ -84,6 +84,7 @@ class Menu {
     void writeServerLabel();
     void writeDetailsLabel();
     void writeDisplayLabel();
+    void writeChoiceLabels();
     void goTo(int32_t page);
 
     unsigned introTexture_ = 0;
@@ -100,9 +101,12 @@ class Menu {
     char* soundLabel_ = nullptr;
     char* displayLabel_ = nullptr;
     char* detailsLabel_ = nullptr;
+    char* cameraLabel_ = nullptr;
+    char* handlingLabel_ = nullptr;
+    char* opponentsLabel_ = nullptr;
 
     const char* multiItems_[4] = {};
-    const char* optionsItems_[4] = {};
+    const char* optionsItems_[7] = {};
     const char* lobbyItems_[kLobbyCapacity] = {};
     char* lobbyLines_[kLobbyCapacity] = {};
     MenuPage pages_[6];

@@ -95,11 +95,11 @@ TEST(ProtocolPrimitives, TextFieldsAreCutAt31CharactersAndPadded) {
 }
 
 TEST(ProtocolLengths, EveryTypeHasItsFixedLength) {
-    const size_t expected[kMessageTypeCount] = {104, 12, 12, 0,  44, 40, 104, 12, 16,
-                                                64,  12, 72, 16, 12, 12, 8,   8};
+    const size_t expected[kMessageTypeCount] = {104, 12, 12, 0,  44, 40, 104, 12,  16, 64,
+                                                12,  72, 16, 12, 12, 8,  8,   112, 8};
     for (uint32_t t = 0; t < kMessageTypeCount; ++t)
         EXPECT_EQ(messageLength(t), expected[t]) << t;
-    EXPECT_EQ(messageLength(17), 0u);
+    EXPECT_EQ(messageLength(19), 0u);
     EXPECT_EQ(messageLength(0xffffffffu), 0u);
 }
 
@@ -503,4 +503,84 @@ TEST(ProtocolRoundTrip, LabyrinthOfManyRecords) {
         EXPECT_EQ(r.height, 4 + i / 7.0);
         EXPECT_EQ(r.z[2], (i * 3 + 2 + 0.1) / 3.0);
     }
+}
+
+TEST(ProtocolGolden, ChatLineCarriesSixtyCharactersAtMost) {
+    ChatLine line;
+    line.playerId = 3;
+    std::strcpy(line.nick, "ANN");
+    std::strcpy(line.text, "HI ALL");
+    uint8_t b[112];
+    std::memset(b, 0xee, sizeof b);
+    ASSERT_EQ(encodeChatLine(b, line), 112u);
+    std::string text = "48 49 20 41 4c 4c ";
+    for (int i = 6; i < 64; ++i)
+        text += "00 ";
+    EXPECT_EQ(bytes(b, 112),
+              hex("11 00 00 00 70 00 00 00 03 00 00 00 00 00 00 00 " + textHex("ANN") + text));
+    ChatLine back;
+    ASSERT_TRUE(decodeChatLine(b, 112, &back));
+    EXPECT_EQ(back.playerId, 3);
+    EXPECT_STREQ(back.nick, "ANN");
+    EXPECT_STREQ(back.text, "HI ALL");
+
+    std::memset(line.text, 'X', 63);
+    line.text[63] = '\0';
+    encodeChatLine(b, line);
+    EXPECT_EQ(b[48 + 59], 'X');
+    EXPECT_EQ(b[48 + 60], 0);
+    std::memset(b + 48, 'Y', 64); // a hostile peer's text without any NUL
+    ASSERT_TRUE(decodeChatLine(b, 112, &back));
+    EXPECT_EQ(std::string(back.text), std::string(60, 'Y'));
+    EXPECT_FALSE(decodeChatLine(b, 111, &back));
+    putU32(b + 4, 104);
+    EXPECT_FALSE(decodeChatLine(b, 112, &back));
+
+    uint8_t open[8];
+    ASSERT_EQ(encodeHeaderOnly(open, kLobbyOpen), 8u);
+    EXPECT_EQ(bytes(open, 8), hex("12 00 00 00 08 00 00 00"));
+}
+
+TEST(ProtocolGolden, DiscoveryQueryAndAnswer) {
+    uint8_t q[12];
+    DiscoveryQuery query;
+    query.nonce = 0x01020304;
+    ASSERT_EQ(encodeDiscoveryQuery(q, query), 12u);
+    EXPECT_EQ(bytes(q, 12), hex("43 56 44 51 01 00 00 00 04 03 02 01"));
+    DiscoveryQuery backQuery;
+    ASSERT_TRUE(decodeDiscoveryQuery(q, 12, &backQuery));
+    EXPECT_EQ(backQuery.nonce, 0x01020304u);
+    EXPECT_FALSE(decodeDiscoveryQuery(q, 13, &backQuery));
+    q[4] = 2; // another version
+    EXPECT_FALSE(decodeDiscoveryQuery(q, 12, &backQuery));
+
+    DiscoveryAnswer answer;
+    answer.nonce = 7;
+    answer.players = 2;
+    answer.inGame = 1;
+    std::strcpy(answer.name, "lanhost");
+    std::strcpy(answer.address, "192.168.1.10");
+    uint8_t a[88];
+    std::memset(a, 0xee, sizeof a);
+    ASSERT_EQ(encodeDiscoveryAnswer(a, answer), 88u);
+    EXPECT_EQ(bytes(a, 88), hex("43 56 44 41 01 00 00 00 07 00 00 00 02 00 00 00 01 00 00 00 "
+                                "00 00 00 00 " +
+                                textHex("lanhost") + textHex("192.168.1.10")));
+    DiscoveryAnswer back;
+    ASSERT_TRUE(decodeDiscoveryAnswer(a, 88, &back));
+    EXPECT_EQ(back.players, 2);
+    EXPECT_EQ(back.inGame, 1u);
+    EXPECT_STREQ(back.name, "lanhost");
+    EXPECT_STREQ(back.address, "192.168.1.10");
+
+    back.players = -5;
+    putI32(a + 12, 8); // more players than a lobby holds
+    EXPECT_FALSE(decodeDiscoveryAnswer(a, 88, &back));
+    EXPECT_EQ(back.players, -5);
+    putI32(a + 12, 2);
+    putU32(a + 16, 2);
+    EXPECT_FALSE(decodeDiscoveryAnswer(a, 88, &back));
+    putU32(a + 16, 0);
+    EXPECT_FALSE(decodeDiscoveryAnswer(a, 87, &back));
+    EXPECT_FALSE(decodeDiscoveryAnswer(q, 12, &back)); // a query is no answer
 }

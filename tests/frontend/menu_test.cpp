@@ -206,9 +206,38 @@ TEST_F(MenuTest, DetailsItemCyclesTheLevel) {
     EXPECT_STREQ(item(m, 2, 2), "DETAILS: MEDIUM");
     key(m, 13);
     EXPECT_EQ(detailLevel, 2);
-    selectItem(m, 3);
+    selectItem(m, 6);
     key(m, 13);
     EXPECT_EQ(m.page(), Menu::kMain);
+}
+
+TEST_F(MenuTest, ChoiceLinesStartAtTheClassicGameAndCycle) {
+    cameraMode = handlingMode = opponentLevel = 0;
+    Menu m;
+    selectItem(m, 2);
+    key(m, 13);
+    const MenuPage& page = m.pageTable(Menu::kOptions);
+    ASSERT_EQ(page.count, 7);
+    EXPECT_STREQ(page.items[3], "CAMERA: CLASSIC");
+    EXPECT_STREQ(page.items[4], "HANDLING: CLASSIC");
+    EXPECT_STREQ(page.items[5], "OPPONENTS: PARKED");
+    EXPECT_STREQ(page.items[6], "MAIN");
+    selectItem(m, 3);
+    key(m, 13);
+    EXPECT_EQ(cameraMode, 1);
+    EXPECT_STREQ(page.items[3], "CAMERA: SMOOTH");
+    selectItem(m, 4);
+    key(m, 13);
+    EXPECT_EQ(handlingMode, 1);
+    EXPECT_STREQ(page.items[4], "HANDLING: SLIDE");
+    selectItem(m, 5);
+    const char* levels[3] = {"OPPONENTS: EASY", "OPPONENTS: HARD", "OPPONENTS: PARKED"};
+    for (const char* label : levels) {
+        key(m, 13);
+        EXPECT_STREQ(page.items[5], label);
+    }
+    EXPECT_EQ(opponentLevel, 0);
+    cameraMode = handlingMode = 0;
 }
 
 TEST_F(MenuTest, SoundItemSwitchesTheSoundSystem) {
@@ -347,7 +376,7 @@ TEST_F(MenuTest, CreditsHelpAndMainItemsLeadBackToTheMainPage) {
         key(m, 13);
         EXPECT_EQ(m.page(), page);
         EXPECT_EQ(m.selected(), 0);
-        if (page <= 2) selectItem(m, 3);
+        if (page <= 2) selectItem(m, m.pageTable(page).count - 1);
         key(m, 13);
         EXPECT_EQ(m.page(), Menu::kMain);
         EXPECT_EQ(m.selected(), 0);
