@@ -205,7 +205,7 @@ int NetConnect(const char* address) {
     sockaddr_in server{};
     server.sin_family = AF_INET;
     server.sin_port = htons(proto::kPort);
-    bool valid = address && inet_pton(AF_INET, address, &server.sin_addr) == 1;
+    bool valid = address && inet_aton(address, &server.sin_addr) != 0;
     if (!valid || !connectBounded(fd, server)) {
         std::fprintf(stderr, "ERROR: connect to %s failed <%d>\n", address ? address : "",
                      valid ? errno : EINVAL);

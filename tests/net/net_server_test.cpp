@@ -112,3 +112,16 @@ TEST_F(NetServer, FetchedLabyrinthMatchesTheServersBytes) {
         EXPECT_NEAR((b->top().c0 - a0 - rise).length(), 0.0, 1e-9) << "height of block " << i;
     }
 }
+
+TEST_F(NetServer, ShortAddressFormsReachTheServer) {
+    ServerProcess server;
+    ASSERT_TRUE(server.running());
+    for (const char* address : {"127.1", "127.0.1", "0x7f000001"}) {
+        ASSERT_EQ(NetConnect(address), 1) << address;
+        NetClose();
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(NetConnect("127.0.0.1.5"), 0);
+    EXPECT_EQ(NetConnect("local host"), 0);
+    testing::internal::GetCapturedStderr();
+}
