@@ -2,6 +2,7 @@
 
 #include <GL/glut.h>
 
+#include "frame_times.h"
 #include "game.h"
 #include "game_render.h"
 #include "globals.h"
@@ -12,6 +13,15 @@ namespace {
 // Each game start opens a new timer chain; a chain left over from an earlier game (a timer still
 // pending when that game ended) stops instead of ticking the new game a second time.
 int timerGeneration = 0;
+
+void timedGameDisplay() {
+    gameDisplay();
+    frameTimeLog().frameEnded(monotonicMicroseconds(), detailLevel, windowWidth, windowHeight);
+}
+
+void redrawAtOnce() {
+    glutPostRedisplay();
+}
 } // namespace
 
 void gameKeyboard(unsigned char key, int, int) {
@@ -20,6 +30,10 @@ void gameKeyboard(unsigned char key, int, int) {
     case 'Q':
     case 'q':
         screenState = 1;
+        if (frameTimeLog().active()) {
+            glutIdleFunc(nullptr);
+            frameTimeLog().flush();
+        }
         gGame->end();
         if (returnToFrontEnd) returnToFrontEnd();
         break;
@@ -95,7 +109,13 @@ void prepareGameViewGl() {
 
 void installGameCallbacksGl() {
     glutIgnoreKeyRepeat(1);
-    glutDisplayFunc(gameDisplay);
+    if (frameTimeLog().active()) {
+        frameTimeLog().restart();
+        glutDisplayFunc(timedGameDisplay);
+        glutIdleFunc(redrawAtOnce);
+    } else {
+        glutDisplayFunc(gameDisplay);
+    }
     glutKeyboardFunc(gameKeyboard);
     glutSpecialFunc(gameSpecial);
     glutSpecialUpFunc(gameSpecialUp);

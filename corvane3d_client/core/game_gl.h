@@ -10,7 +10,8 @@ void gameSpecial(int key, int x, int y);
 void gameSpecialUp(int key, int x, int y);
 // One tick, a redisplay, and the next tick in 40 ms while this game runs.
 void gameTimer(int generation);
-// The platform hooks of the game view (see platform.h).
+// The platform hooks of the game view (see platform.h); with the frame-time log active (see
+// frame_times.h) the game redraws back to back and logs every frame until it is left.
 void prepareGameViewGl();
 void installGameCallbacksGl();
 void disableSteeringGl();
