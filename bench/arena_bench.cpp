@@ -1,5 +1,5 @@
-// Labyrinth generation, the free-place test against a full labyrinth, and drawing the whole arena
-// at each detail level (640 x 480).
+// Labyrinth generation, the free-place test against a generated labyrinth, and drawing the arena
+// (blocks and planet) at each detail level at 640 x 480 from the game's camera.
 #include <benchmark/benchmark.h>
 #include <GL/glu.h>
 #include <unistd.h>
@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "game.h"
+#include "game_gl.h"
 #include "globals.h"
 #include "random.h"
+#include "support/full_labyrinth.h"
 #include "support/gl_context.h"
 #include "world.h"
 
@@ -69,7 +72,9 @@ GLuint standInTexture() {
     return name;
 }
 
-void prepareView() {
+// The game's view over the car at unit position p: projection, camera 70 units above the surface,
+// light 0 and, at detail 2, fog.
+void prepareView(Lights* lights, Camera* camera, Vector3 p) {
     testgl::ensureContext(640, 480);
     static bool texturesLoaded = false;
     if (!texturesLoaded) {
@@ -82,32 +87,34 @@ void prepareView() {
             if (itemTextures[i] == 0) itemTextures[i] = standInTexture();
         texturesLoaded = true;
     }
-    glClearColor(0, 0, 0, 1);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
-    const GLfloat lightPosition[4] = {200.0f, 300.0f, 400.0f, 1.0f};
+    prepareGameViewGl();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, 640.0 / 480.0, 1.0, 1000.0);
+    gluPerspective(80.0, 1.3, 1.0, 500.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(0, 60, 250, 0, 0, 0, 0, 1, 0);
-    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    lights->setUp();
+    camera->setEye(p * 170.0);
+    camera->apply(p);
+    lights->follow(p);
 }
 
-// Arg 0: detail level; arg 1: 0 intact labyrinth, 1 every block breaking up with its item shown.
-void BM_RenderArena(benchmark::State& state) {
-    prepareView();
+// Arg 0: detail level; arg 1: 0 the generated labyrinth, 1 a block on every planet triangle; arg 2:
+// 0 intact, 1 every block in its first tick of breaking up with an item showing. The arena alone,
+// seen from the game's camera with its light and fog, without cars, heads-up display or swap.
+void BM_DrawArenaFromGameCamera(benchmark::State& state) {
     int32_t savedDetail = detailLevel;
     detailLevel = static_cast<int32_t>(state.range(0));
+    Lights lights;
+    Camera camera;
+    Vector3 p(0.3, 0.5, 0.8);
+    p.normalize();
+    prepareView(&lights, &camera, p);
     World world;
     std::srand(1);
     world.buildLabyrinth(1);
-    if (state.range(1) == 1)
+    if (state.range(1) == 1) testworld::fillPlanet(world.blocks());
+    if (state.range(2) == 1)
         for (WallBlock* b = world.blocks().first(); b; b = world.blocks().next()) {
             b->setState(1);
             if (b->item() == kItemNone) b->setItem(kItemBomb);
@@ -119,16 +126,13 @@ void BM_RenderArena(benchmark::State& state) {
     }
     state.counters["blocks"] = world.blocks().count();
     detailLevel = savedDetail;
+    glDisable(GL_FOG);
 }
-BENCHMARK(BM_RenderArena)
-    ->ArgNames({"detail", "breaking"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({2, 0})
-    ->Args({0, 1})
-    ->Args({1, 1})
-    ->Args({2, 1})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawArenaFromGameCamera)
+    ->ArgNames({"detail", "full", "breaking"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -5,17 +5,13 @@
 #include "bomb.h"
 #include "game.h"
 #include "globals.h"
-#include "planet_mesh.h"
 #include "platform.h"
+#include "support/full_labyrinth.h"
 #include "vehicle.h"
 #include "wall_block.h"
 #include "world.h"
 
 namespace {
-
-Vector3 meshVertex(int i) {
-    return Vector3(planetVertices[i][0], planetVertices[i][1], planetVertices[i][2]);
-}
 
 void BM_BombConstruction(benchmark::State& state) {
     int32_t range = static_cast<int32_t>(state.range(0));
@@ -34,14 +30,7 @@ void BM_FlameEffectsFullPlanet(benchmark::State& state) {
     platform = PlatformHooks();
     gameMode = 1;
     Game game;
-    game.world->blocks().clear();
-    for (int t = 0; t < kPlanetTriangleCount; ++t) {
-        WallBlock* b =
-            new WallBlock(meshVertex(planetTriangles[t][0]), meshVertex(planetTriangles[t][1]),
-                          meshVertex(planetTriangles[t][2]), 6.0);
-        b->setId(t + 1);
-        game.world->blocks().append(b);
-    }
+    testworld::fillPlanet(game.world->blocks());
     int bombs = static_cast<int>(state.range(0));
     for (int i = 0; i < bombs; ++i) {
         Vector3 up(0.1 * i, 0.4, 0.9);
