@@ -23,6 +23,7 @@ template <typename T> class List {
         count_ = 0;
         position_ = 0;
         head_ = tail_ = cursor_ = nullptr;
+        ++revision_;
     }
 
     // Adds element after the tail and takes ownership; in an empty list the new node becomes the
@@ -38,6 +39,7 @@ template <typename T> class List {
         }
         tail_ = n;
         ++count_;
+        ++revision_;
         return true;
     }
 
@@ -64,6 +66,10 @@ template <typename T> class List {
         ++position_;
         return current();
     }
+
+    // A number that changes with every append, remove and clear (not with cursor moves), so a
+    // holder of element pointers can tell that the membership may have changed.
+    uint32_t revision() const { return revision_; }
 
     // True when the cursor is the tail (also for an empty list).
     bool atEnd() const { return cursor_ == tail_; }
@@ -98,6 +104,7 @@ template <typename T> class List {
         delete c->element;
         delete c;
         --count_;
+        ++revision_;
         if (count_ == 0) position_ = 0;
         return true;
     }
@@ -130,4 +137,5 @@ template <typename T> class List {
     Node* head_ = nullptr;
     Node* tail_ = nullptr;
     Node* cursor_ = nullptr;
+    uint32_t revision_ = 0;
 };

@@ -97,3 +97,12 @@ void World::takeItem(int32_t id) {
         }
     }
 }
+
+WallBlock* World::firstIntactBlockAt(const Vector3& p) {
+    if (!gridBuilt_ || gridRevision_ != blocks_.revision()) {
+        grid_.build(blocks_);
+        gridBuilt_ = true;
+        gridRevision_ = blocks_.revision();
+    }
+    return grid_.firstIntactContaining(p);
+}

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "block_grid.h"
 #include "list.h"
 #include "vector3.h"
 #include "wall_block.h"
@@ -24,6 +25,9 @@ class World {
     void destroyBlock(int32_t id);
     // Clears the item of the first block with that id; unknown ids change nothing.
     void takeItem(int32_t id);
+    // The first intact block in list order that contains p, or nullptr: what testing every block
+    // in order answers, looked up by position.
+    WallBlock* firstIntactBlockAt(const Vector3& p);
     // Draws every block, then the planet.
     void render();
 
@@ -40,6 +44,9 @@ class World {
     int32_t slices_ = 36;
     int32_t stacks_ = 36;
     List<WallBlock> blocks_;
+    BlockGrid grid_;
+    bool gridBuilt_ = false;
+    uint32_t gridRevision_ = 0;
     unsigned planetTexture_ = 0;
 };
 

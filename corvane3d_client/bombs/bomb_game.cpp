@@ -15,16 +15,12 @@ const int32_t kMaxFlameRange = 8;
 // Destroys, for each centre of bomb, the first intact block of world that contains it, announcing
 // each destroyed block.
 void burnBlocks(Bomb* bomb, World* world) {
-    List<WallBlock>& blocks = world->blocks();
     for (int strip = 0; strip < 3; ++strip) {
         List<Vector3>& centres = bomb->flameCentres(strip);
         for (Vector3* c = centres.first(); c; c = centres.next()) {
-            for (WallBlock* b = blocks.first(); b; b = blocks.next()) {
-                if (b->state() == 0 && b->contains(*c)) {
-                    b->setState(1);
-                    NetSendBlockDestroyed(b->id());
-                    break;
-                }
+            if (WallBlock* b = world->firstIntactBlockAt(*c)) {
+                b->setState(1);
+                NetSendBlockDestroyed(b->id());
             }
         }
     }

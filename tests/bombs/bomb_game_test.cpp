@@ -2,6 +2,7 @@
 // the flames' effect on blocks and cars, and the bomb messages of other players.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "bomb.h"
@@ -10,6 +11,7 @@
 #include "game.h"
 #include "globals.h"
 #include "platform.h"
+#include "support/full_labyrinth.h"
 #include "vehicle.h"
 #include "wall_block.h"
 #include "world.h"
@@ -404,4 +406,47 @@ TEST_F(BombGameTest, OthersBombsInMultiPlayerDestroyNoBlocksButStillHurt) {
     (void)mine;
     game->applyFlameEffects();
     EXPECT_EQ(block->state(), 1);
+}
+
+TEST_F(BombGameTest, FlamesOnAFullLabyrinthBreakWhatTestingEveryBlockInOrderBreaks) {
+    // Two copies of a full labyrinth with the first triangles doubled: the game's, and one the
+    // flames are applied to by testing every block in list order.
+    List<WallBlock> reference;
+    List<WallBlock>* lists[2] = {&game->world->blocks(), &reference};
+    for (List<WallBlock>* l : lists) {
+        testworld::fillPlanet(*l);
+        for (int t = 0; t < 40; ++t) {
+            WallBlock* twin = l->get(t);
+            l->append(
+                new WallBlock(twin->baseCorner(0), twin->baseCorner(1), twin->baseCorner(2), 5.0));
+        }
+    }
+    std::vector<Bomb*> bombs;
+    for (int i = 0; i < 10; ++i) {
+        Vector3 up(std::sin(i * 1.7), std::cos(i * 2.3), 0.4 * i - 2.0);
+        up.normalize();
+        Vector3 heading = up.cross(Vector3(0.3, 0.9, 0.1));
+        heading.normalize();
+        bombs.push_back(new Bomb(up * 102.0, heading, 1, 8, 0));
+        game->bombs->append(bombs.back());
+        bombs.back()->explode();
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        game->applyFlameEffects();
+        for (Bomb* b : bombs)
+            for (int strip = 0; strip < 3; ++strip)
+                for (const Vector3& c : centresOf(b, strip))
+                    for (WallBlock* r = reference.first(); r; r = reference.next())
+                        if (r->state() == 0 && r->contains(c)) {
+                            r->setState(1);
+                            break;
+                        }
+        int broken = 0, differ = 0;
+        for (int i = 0; i < reference.count(); ++i) {
+            broken += reference.get(i)->state();
+            differ += reference.get(i)->state() != game->world->blocks().get(i)->state();
+        }
+        EXPECT_GT(broken, 60 * (pass + 1));
+        EXPECT_EQ(differ, 0) << "pass " << pass;
+    }
 }

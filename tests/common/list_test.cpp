@@ -140,3 +140,21 @@ TEST(List, RemovingDuringWalkSkipsFollowingElement) {
     EXPECT_EQ(l->count(), 3);
     delete l;
 }
+
+TEST(List, RevisionChangesWithMembershipOnly) {
+    List<Counted>* l = makeList(3);
+    uint32_t r = l->revision();
+    l->first();
+    l->next();
+    l->get(2);
+    EXPECT_EQ(l->revision(), r);
+    l->append(new Counted(4));
+    EXPECT_NE(l->revision(), r);
+    r = l->revision();
+    l->remove(2);
+    EXPECT_NE(l->revision(), r);
+    r = l->revision();
+    l->clear();
+    EXPECT_NE(l->revision(), r);
+    delete l;
+}
