@@ -158,10 +158,3 @@ WallBlock* BlockGrid::firstIntactContaining(const Vector3& p) const {
     }
     return nullptr;
 }
-
-int32_t BlockGrid::candidateCount(const Vector3& p) const {
-    int32_t cell = cellOf(p);
-    if (cell < 0) return static_cast<int32_t>(blocks_.size());
-    return cellStart_[static_cast<size_t>(cell) + 1] - cellStart_[static_cast<size_t>(cell)] +
-           static_cast<int32_t>(everywhere_.size());
-}

@@ -18,8 +18,6 @@ class BlockGrid {
     // The first block in list order that is intact (state 0) and contains p, or nullptr; the same
     // answer as testing every block in list order, for any p.
     WallBlock* firstIntactContaining(const Vector3& p) const;
-    // Blocks the cell of p lists (every block when p lies outside the shell), for measurements.
-    int32_t candidateCount(const Vector3& p) const;
 
   private:
     int32_t cellOf(const Vector3& p) const;
