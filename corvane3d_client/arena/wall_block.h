@@ -20,6 +20,8 @@ struct Triangle {
 
 using Fragment = Quad;
 
+class DrawState;
+
 class WallBlock {
   public:
     // Builds base, top, sides, item patch and 13 fragments over ground corners a0, a1, a2 (mesh
@@ -52,6 +54,9 @@ class WallBlock {
     void updateDebris();
     // Draws the block at the current detail level.
     void render();
+    // The same drawing with its state changes requested through state, which the caller applies
+    // once done: blocks drawn in a row then switch state only where they differ.
+    void render(DrawState& state);
 
   private:
     uint8_t state_ = 0;

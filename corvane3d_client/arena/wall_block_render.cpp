@@ -1,5 +1,6 @@
 #include <GL/gl.h>
 
+#include "draw_state.h"
 #include "globals.h"
 #include "wall_block.h"
 #include "world.h"
@@ -24,6 +25,12 @@ GLuint itemTexture(int32_t item) {
 } // namespace
 
 void WallBlock::render() {
+    DrawState state;
+    render(state);
+    state.apply();
+}
+
+void WallBlock::render(DrawState& state) {
     const Vector3& a0 = base_.c0;
     const Vector3& a1 = base_.c1;
     const Vector3& a2 = base_.c2;
@@ -33,6 +40,7 @@ void WallBlock::render() {
 
     if (state_ == 0) {
         if (detailLevel == 0) {
+            state.apply();
             glBegin(GL_LINES);
             vertex(a0);
             vertex(b0);
@@ -41,18 +49,21 @@ void WallBlock::render() {
             vertex(a2);
             vertex(b2);
             glEnd();
+            state.apply();
             glBegin(GL_LINE_LOOP);
             vertex(b0);
             vertex(b1);
             vertex(b2);
             glEnd();
         } else if (detailLevel == 1) {
+            state.apply();
             glBegin(GL_TRIANGLES);
             normal(top_.normal);
             vertex(b0);
             vertex(b1);
             vertex(b2);
             glEnd();
+            state.apply();
             glBegin(GL_QUAD_STRIP);
             normal(sides_[0].normal);
             vertex(sides_[0].c0);
@@ -67,8 +78,9 @@ void WallBlock::render() {
             vertex(sides_[2].c3);
             glEnd();
         } else {
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, itemTextures[9]);
+            state.enable(GL_TEXTURE_2D);
+            state.bindTexture(itemTextures[9]);
+            state.apply();
             glBegin(GL_TRIANGLES);
             normal(top_.normal);
             texCoord(0);
@@ -78,6 +90,7 @@ void WallBlock::render() {
             texCoord(2);
             vertex(b2);
             glEnd();
+            state.apply();
             glBegin(GL_QUAD_STRIP);
             normal(sides_[0].normal);
             texCoord(0);
@@ -99,15 +112,16 @@ void WallBlock::render() {
             texCoord(2);
             vertex(b2);
             glEnd();
-            glDisable(GL_TEXTURE_2D);
+            state.disable(GL_TEXTURE_2D);
         }
         return;
     }
 
     if (debrisTicks_ < 20) {
-        glDisable(GL_CULL_FACE);
+        state.disable(GL_CULL_FACE);
         if (detailLevel == 0) {
             for (Fragment* f = fragments_.first(); f; f = fragments_.next()) {
+                state.apply();
                 glBegin(GL_LINE_LOOP);
                 vertex(f->c0);
                 vertex(f->c1);
@@ -117,6 +131,7 @@ void WallBlock::render() {
                 glEnd();
             }
         } else if (detailLevel == 1) {
+            state.apply();
             glBegin(GL_QUADS);
             for (Fragment* f = fragments_.first(); f; f = fragments_.next()) {
                 normal(f->normal);
@@ -127,14 +142,15 @@ void WallBlock::render() {
             }
             glEnd();
         } else {
-            glEnable(GL_TEXTURE_2D);
-            glEnable(GL_ALPHA_TEST);
-            glAlphaFunc(GL_GREATER, 0.01f);
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            glBindTexture(GL_TEXTURE_2D, itemTextures[8]);
+            state.enable(GL_TEXTURE_2D);
+            state.enable(GL_ALPHA_TEST);
+            state.alphaFunc(GL_GREATER, 0.01f);
+            state.enable(GL_BLEND);
+            state.blendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            state.bindTexture(itemTextures[8]);
             GLfloat g = static_cast<GLfloat>(1 / debrisTicks_);
             glColor4f(g, g, g, 1.0f);
+            state.apply();
             glBegin(GL_QUADS);
             for (Fragment* f = fragments_.first(); f; f = fragments_.next()) {
                 normal(f->normal);
@@ -148,18 +164,19 @@ void WallBlock::render() {
                 vertex(f->c3);
             }
             glEnd();
-            glDisable(GL_TEXTURE_2D);
-            glDisable(GL_ALPHA_TEST);
-            glDisable(GL_BLEND);
+            state.disable(GL_TEXTURE_2D);
+            state.disable(GL_ALPHA_TEST);
+            state.disable(GL_BLEND);
         }
-        glEnable(GL_CULL_FACE);
+        state.enable(GL_CULL_FACE);
     }
 
     if (item_ != kItemNone) {
-        glEnable(GL_TEXTURE_2D);
-        glEnable(GL_ALPHA_TEST);
-        glAlphaFunc(GL_GEQUAL, 0.5f);
-        glBindTexture(GL_TEXTURE_2D, itemTexture(item_));
+        state.enable(GL_TEXTURE_2D);
+        state.enable(GL_ALPHA_TEST);
+        state.alphaFunc(GL_GEQUAL, 0.5f);
+        state.bindTexture(itemTexture(item_));
+        state.apply();
         glBegin(GL_QUADS);
         normal(itemQuad_.normal);
         texCoord(0);
@@ -171,7 +188,7 @@ void WallBlock::render() {
         texCoord(3);
         vertex(itemQuad_.c3);
         glEnd();
-        glDisable(GL_ALPHA_TEST);
-        glDisable(GL_TEXTURE_2D);
+        state.disable(GL_ALPHA_TEST);
+        state.disable(GL_TEXTURE_2D);
     }
 }

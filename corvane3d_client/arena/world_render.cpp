@@ -1,6 +1,9 @@
 #include <GL/gl.h>
 #include <GL/glut.h>
 
+#include <cmath>
+
+#include "draw_state.h"
 #include "glpng.h"
 #include "globals.h"
 #include "world.h"
@@ -22,6 +25,54 @@ const ArenaPicture kArenaPictures[9] = {
 };
 
 bool arenaTexturesLoaded = false;
+
+// Segments from the eye that pass this close to the planet centre (times its radius) run through
+// the solid sphere drawn for the planet, which reaches down to about 0.995 of the radius between
+// its vertices.
+const double kHiddenBelow = 0.98;
+
+// The eye in world coordinates, when the projection is a perspective one and the modelview a
+// rotation and a translation, and the near plane lies closer to the eye than the planet does.
+bool perspectiveEye(double radius, Vector3* eye) {
+    GLdouble m[16], p[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, m);
+    glGetDoublev(GL_PROJECTION_MATRIX, p);
+    if (p[3] != 0.0 || p[7] != 0.0 || p[11] != -1.0 || p[15] != 0.0) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (m[4 * i + 3] != 0.0) return false;
+        for (int j = 0; j < 3; ++j) {
+            double d =
+                m[4 * i] * m[4 * j] + m[4 * i + 1] * m[4 * j + 1] + m[4 * i + 2] * m[4 * j + 2];
+            if (std::fabs(d - (i == j ? 1.0 : 0.0)) > 1e-6) return false;
+        }
+    }
+    if (m[15] != 1.0) return false;
+    double e[3];
+    for (int j = 0; j < 3; ++j)
+        e[j] = -(m[4 * j] * m[12] + m[4 * j + 1] * m[13] + m[4 * j + 2] * m[14]);
+    *eye = Vector3(e[0], e[1], e[2]);
+    double near = p[14] / (p[10] - 1.0);
+    return std::isfinite(near) && near > 0.0 && eye->length() > radius * 1.1 + near;
+}
+
+// True when the segment from eye to p passes within limit of the planet centre.
+bool behindPlanet(const Vector3& eye, const Vector3& p, double limit) {
+    Vector3 d = p - eye;
+    double t = -eye.dot(d) / d.dot(d);
+    if (t > 1.0) t = 1.0;
+    if (t < 0.0) t = 0.0;
+    Vector3 closest = eye + d * t;
+    return closest.dot(closest) < limit * limit;
+}
+
+// True when every corner of the intact block lies behind the planet as seen from eye, so that the
+// planet, drawn after the blocks, covers every pixel of it.
+bool hiddenByPlanet(const WallBlock& b, const Vector3& eye, double limit) {
+    for (const Vector3* c :
+         {&b.base().c0, &b.base().c1, &b.base().c2, &b.top().c0, &b.top().c1, &b.top().c2})
+        if (!behindPlanet(eye, *c, limit)) return false;
+    return true;
+}
 } // namespace
 
 void loadArenaTextures() {
@@ -53,8 +104,26 @@ void World::render() {
     glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, wallColour);
     glMaterialfv(GL_FRONT, GL_SPECULAR, wallSpecular);
     glMaterialf(GL_FRONT, GL_SHININESS, 1.0f);
-    for (WallBlock* b = blocks_.first(); b; b = blocks_.next())
-        b->render();
+    // Intact blocks behind the planet are left out where that changes no pixel: over the solid
+    // planet, and at high detail only after the last block whose smoke blends with what lies
+    // behind it.
+    Vector3 eye;
+    const bool culling = detailLevel > 0 && perspectiveEye(radius_, &eye);
+    int32_t lastBlended = -1;
+    if (culling && detailLevel == 2) {
+        int32_t i = 0;
+        for (WallBlock* b = blocks_.first(); b; b = blocks_.next(), ++i)
+            if (b->state() != 0 && b->debrisTicks() < 20) lastBlended = i;
+    }
+    const double limit = radius_ * kHiddenBelow;
+    DrawState state;
+    int32_t i = 0;
+    for (WallBlock* b = blocks_.first(); b; b = blocks_.next(), ++i) {
+        if (culling && i > lastBlended && b->state() == 0 && hiddenByPlanet(*b, eye, limit))
+            continue;
+        b->render(state);
+    }
+    state.apply();
 
     glMaterialfv(GL_FRONT, GL_AMBIENT, planetAmbient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, planetDiffuse);
