@@ -63,13 +63,7 @@ GLuint standInTexture() {
         texels[4 * i] = texels[4 * i + 1] = texels[4 * i + 2] = v;
         texels[4 * i + 3] = (i % 3) ? 255 : 0;
     }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return name;
+    return testgl::makeTexture(64, 64, texels, GL_LINEAR);
 }
 
 // The game's view over the car at unit position p: projection, camera 70 units above the surface,
@@ -139,4 +133,4 @@ BENCHMARK(BM_DrawArenaFromGameCamera)
 
 } // namespace
 
-BENCHMARK_MAIN();
+#include "client_main.h"

@@ -150,4 +150,4 @@ BENCHMARK(BM_GameFrame640x480)
 
 } // namespace
 
-BENCHMARK_MAIN();
+#include "client_main.h"

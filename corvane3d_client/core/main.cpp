@@ -1,6 +1,5 @@
 // corvane3d_client: start-up, the reshape callback and the quit path.
 #include <GL/glut.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <climits>
@@ -16,6 +15,7 @@
 #include "game_gl.h"
 #include "game_render.h"
 #include "globals.h"
+#include "heap_tuning.h"
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
@@ -24,13 +24,6 @@
 #include "world.h"
 
 namespace {
-
-// The software renderer allocates and frees buffers of about a megabyte every few frames. The C
-// library's defaults hand such blocks to the system and take them back each time (mmap, heap
-// trimming), and every page is faulted in again: a frame now and then took 15 ms instead of 1.
-// Keep them in the heap instead, and trim it only when much more lies free at its top.
-const int kMmapThreshold = 32 << 20;
-const int kTrimThreshold = 64 << 20;
 
 CommandLine options;
 bool inGameMode = false;
@@ -97,8 +90,7 @@ void installPlatformHooks() {
 } // namespace
 
 int main(int argc, char** argv) {
-    mallopt(M_MMAP_THRESHOLD, kMmapThreshold);
-    mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
+    keepRendererBuffersInHeap();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     enterProgramDirectory();
     glutInit(&argc, argv);

@@ -30,13 +30,7 @@ GLuint checker(bool translucent) {
         texels[4 * i + 2] = static_cast<GLubyte>(255 - v);
         texels[4 * i + 3] = translucent ? static_cast<GLubyte>((i % 16) * 17) : 255;
     }
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return name;
+    return testgl::makeTexture(16, 16, texels, GL_LINEAR);
 }
 
 class ArenaPicture : public ::testing::Test {

@@ -54,6 +54,19 @@ inline std::vector<Pixel> readPixels(int width, int height) {
     return px;
 }
 
+// A texture of width x height RGBA texels (rows from the bottom), without mipmaps, filtered with
+// filter (GL_NEAREST or GL_LINEAR); left bound.
+inline GLuint makeTexture(int width, int height, const std::vector<GLubyte>& rgba, GLint filter) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.data());
+    return name;
+}
+
 inline Pixel pixelAt(const std::vector<Pixel>& px, int width, int x, int y) {
     return px[static_cast<size_t>(y) * width + x];
 }
