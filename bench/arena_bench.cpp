@@ -129,7 +129,8 @@ BENCHMARK(BM_DrawArenaFromGameCamera)
     ->ArgNames({"detail", "full", "breaking"})
     ->ArgsProduct({{0, 1, 2}, {0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 } // namespace
 

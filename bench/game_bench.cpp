@@ -146,7 +146,8 @@ BENCHMARK(BM_GameFrame640x480)
     ->ArgNames({"detail", "full"})
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 } // namespace
 
