@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
 #include "bomb.h"
@@ -18,6 +17,7 @@
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
+#include "random.h"
 #include "sound.h"
 #include "vehicle.h"
 #include "world.h"
@@ -89,7 +89,7 @@ void installPlatformHooks() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    seedRandomForThisProcess();
     enterProgramDirectory();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
