@@ -8,7 +8,7 @@ out=${2:-build-fuzz}
 mkdir -p "$out/corpus"
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Icommon -Icorvane3d_server \
-  tools/fuzz/server_fuzz.cpp common/*.cpp corvane3d_server/server.cpp corvane3d_server/labyrinth.cpp \
+  tools/fuzz/server_fuzz.cpp common/*.cpp $(ls corvane3d_server/*.cpp | grep -v /main.cpp) \
   -o "$out/server_fuzz"
 
 # Seeds. Each step is a control byte (peer in the low bits, action above) and, for a write, a
