@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -150,6 +151,9 @@ bool Server::start(uint16_t port) {
     }
     makeNonBlocking(fd);
     listenSocket_ = fd;
+    if (!discovery_.open(port))
+        log_.line("server: discovery on UDP port %u unavailable <%d>, going on without it\n",
+                  static_cast<unsigned>(port), errno);
     return true;
 }
 
@@ -160,8 +164,9 @@ void Server::run(const volatile std::sig_atomic_t* quit) {
 
 void Server::runPass(int timeoutMs) {
     nfds_t n = 0;
-    if (listenSocket_ >= 0) {
-        pollSet_[n] = pollfd{listenSocket_, POLLIN, 0};
+    for (int fd : {listenSocket_, discovery_.socket()}) {
+        if (fd < 0) continue;
+        pollSet_[n] = pollfd{fd, POLLIN, 0};
         pollOwner_[n] = nullptr;
         ++n;
     }
@@ -169,7 +174,7 @@ void Server::runPass(int timeoutMs) {
     // own socket instead of costing the loop.
     int64_t t = now();
     bool throttled = false;
-    for (ClientRecord* rec = clients_.first(); rec && n <= kMaxConnections;
+    for (ClientRecord* rec = clients_.first(); rec && n < kMaxConnections + 2;
          rec = clients_.atEnd() ? nullptr : clients_.next()) {
         short events = 0;
         if (rec->budget.hasRoom(t))
@@ -190,7 +195,10 @@ void Server::runPass(int timeoutMs) {
             if (revents == 0) continue;
             ClientRecord* rec = pollOwner_[i];
             if (!rec) {
-                acceptPending();
+                if (pollSet_[i].fd == listenSocket_)
+                    acceptPending();
+                else
+                    answerDiscovery();
                 continue;
             }
             if (rec->closing) continue;
@@ -220,6 +228,17 @@ void Server::acceptPending() {
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
         adoptConnection(fd, peer);
     }
+}
+
+void Server::answerDiscovery() {
+    proto::DiscoveryAnswer answer;
+    answer.players = memberCount();
+    answer.inGame = state_ == GameState::kGame ? 1 : 0;
+    size_t nameLength = std::strlen(hostName_);
+    if (nameLength >= sizeof answer.name) nameLength = sizeof answer.name - 1;
+    std::memcpy(answer.name, hostName_, nameLength);
+    std::memcpy(answer.address, serverAddress_, sizeof answer.address);
+    discovery_.answerPending(answer, now());
 }
 
 bool Server::adoptConnection(int fd, const sockaddr_in& peer) {

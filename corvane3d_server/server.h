@@ -11,6 +11,7 @@
 #include <poll.h>
 
 #include "console_log.h"
+#include "discovery.h"
 #include "list.h"
 #include "peer_rules.h"
 #include "protocol.h"
@@ -100,8 +101,9 @@ class Server {
     // Closes the listening socket and every connection without sending anything.
     ~Server();
 
-    // Prints the start-up lines, then opens a listening socket on every interface at port.
-    // Returns false after printing the failure line to errors.
+    // Prints the start-up lines, then opens a listening socket on every interface at port, and
+    // the discovery socket on UDP port (without discovery, and one log line, when that fails).
+    // Returns false after printing the failure line to errors when the listening socket fails.
     bool start(uint16_t port = proto::kPort);
 
     // One pass of the loop: waits up to timeoutMs for activity, accepts new connections, reads
@@ -129,6 +131,7 @@ class Server {
 
   private:
     void acceptPending();
+    void answerDiscovery();
     void readClient(ClientRecord* rec);
     void handleMessage(ClientRecord* rec, uint8_t* message, size_t length);
     void handleJoin(ClientRecord* rec, const uint8_t* message);
@@ -164,6 +167,8 @@ class Server {
     char hostName_[256] = {};
     char serverAddress_[proto::kTextSize] = {};
 
-    pollfd pollSet_[kMaxConnections + 1] = {};
-    ClientRecord* pollOwner_[kMaxConnections + 1] = {};
+    DiscoveryResponder discovery_;
+
+    pollfd pollSet_[kMaxConnections + 2] = {};
+    ClientRecord* pollOwner_[kMaxConnections + 2] = {};
 };
