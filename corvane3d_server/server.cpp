@@ -22,8 +22,9 @@ namespace {
 constexpr double kColourDivisor = 49150.5;
 constexpr int kListenBacklog = SOMAXCONN;
 constexpr int kAcceptsPerPass = 32;
-// Keeps what the kernel holds for a slow peer small, so the output cap governs its backlog.
-constexpr int kSocketSendBuffer = 64 * 1024;
+// Keeps what the kernel holds for a slow peer small (less than a labyrinth), so that the output
+// queue, its cap and its time-out govern the backlog.
+constexpr int kSocketSendBuffer = 32 * 1024;
 
 int64_t steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
