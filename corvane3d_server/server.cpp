@@ -266,7 +266,9 @@ bool Server::adoptConnection(int fd, const sockaddr_in& peer) {
 }
 
 void Server::readClient(ClientRecord* rec) {
-    for (int reads = 0; reads < kReadsPerPass && !rec->closing && rec->budget.hasRoom(now());
+    // The first read always happens, so that a hang-up is seen even past the budget.
+    for (int reads = 0;
+         reads < kReadsPerPass && !rec->closing && (reads == 0 || rec->budget.hasRoom(now()));
          ++reads) {
         size_t space = sizeof rec->input - rec->inputFill;
         ssize_t got = recv(rec->socket, rec->input + rec->inputFill, space, 0);
