@@ -93,8 +93,8 @@ class Server {
     // The millisecond clock the time-outs and budgets read.
     using ClockSource = int64_t (*)();
 
-    // log receives the console lines (flushed after each), errors the start-up failures;
-    // programName prefixes the start-up failure lines.
+    // log receives the console lines, each written whole or dropped (never waited for); errors
+    // the start-up failures; programName prefixes the start-up failure lines.
     Server(const char* programName, FILE* log, FILE* errors);
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
