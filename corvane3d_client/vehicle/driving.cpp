@@ -66,41 +66,41 @@ bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInp
     return true;
 }
 
-bool canDriveAway(World& world, const Vehicle& car) {
+// True when car can take two steps in direction (-1 forward, +1 backward) from where it stands.
+static bool twoStepsFree(World& world, const Vehicle& car, int32_t direction) {
     const Vector3 h = car.heading();
-    if (!freeAt(world, car.position(), h)) return false;
-    for (int32_t direction : {-1, 1}) {
-        Vector3 p = car.position();
-        bool open = true;
-        for (int step = 0; step < 2 && open; ++step) {
-            p.rotateAround(car.speed() * direction / 2.0 * kPi / 180.0, h);
-            open = freeAt(world, p, h);
-        }
-        if (open) return true;
+    Vector3 p = car.position();
+    for (int step = 0; step < 2; ++step) {
+        p.rotateAround(car.speed() * direction / 2.0 * kPi / 180.0, h);
+        if (!freeAt(world, p, h)) return false;
     }
-    return false;
+    return true;
+}
+
+bool canDriveAway(World& world, const Vehicle& car) {
+    if (!freeAt(world, car.position(), car.heading())) return false;
+    return twoStepsFree(world, car, -1) || twoStepsFree(world, car, 1);
 }
 
 bool placeOnStartCircle(World& world, Vehicle& car, const Vector3* avoid, int count,
                         double minDegrees) {
     const int first = nextRandom() % kStartPlaces;
     car.setHeading(Vector3(0, 1, 0));
-    int fallback = first;
-    bool fallbackFree = false;
-    for (int k = 0; k < kStartPlaces; ++k) {
+    // Places by preference: forward open, backward open, free, none of these.
+    int best[3] = {-1, -1, -1};
+    for (int k = 0; k < kStartPlaces && best[0] < 0; ++k) {
         const int degrees = (first + k) % kStartPlaces;
         car.setPosition(circlePlace(degrees));
-        if (!farFromAll(car.position(), avoid, count, minDegrees)) continue;
-        if (canDriveAway(world, car)) {
-            car.updateOrientation();
-            return true;
-        }
-        if (!fallbackFree && freeAt(world, car.position(), car.heading())) {
-            fallback = degrees;
-            fallbackFree = true;
-        }
+        if (!farFromAll(car.position(), avoid, count, minDegrees) ||
+            !freeAt(world, car.position(), car.heading()))
+            continue;
+        int kind = twoStepsFree(world, car, -1) ? 0 : twoStepsFree(world, car, 1) ? 1 : 2;
+        if (best[kind] < 0) best[kind] = degrees;
     }
-    car.setPosition(circlePlace(fallback));
+    int chosen = first;
+    for (int kind = 2; kind >= 0; --kind)
+        if (best[kind] >= 0) chosen = best[kind];
+    car.setPosition(circlePlace(chosen));
     car.updateOrientation();
-    return false;
+    return chosen == best[0] || chosen == best[1];
 }

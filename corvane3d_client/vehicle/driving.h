@@ -27,9 +27,8 @@ bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInp
 bool canDriveAway(World& world, const Vehicle& car);
 
 // Puts car on the start circle (y = 0), heading along it: from a random whole degree it tries the
-// 360 places in turn for one that canDriveAway and lies at least minDegrees of arc from each of
-// the count positions in avoid; failing that, the first free place that far; failing that, the
-// random one.
-// Returns true when the first kind of place was found.
+// 360 places in turn for one at least minDegrees of arc from each of the count positions in avoid
+// where it can take two steps forward; failing that, two steps backward; failing that, where no
+// wall covers it; failing all, the random place. Returns true when it can drive away.
 bool placeOnStartCircle(World& world, Vehicle& car, const Vector3* avoid, int count,
                         double minDegrees);

@@ -114,7 +114,12 @@ TEST_F(Playability, EveryCarStartsFreeAndCanDriveAwayWithTargetsApart) {
         Vehicle* car = game->localVehicle;
         if (!world.isFree(car->position() * 100.0, car->heading(), overheadView(car->position())))
             ++walled;
-        if (!canDriveAway(world, *car)) ++stuck;
+        Vehicle ahead; // the forward arrow, the first key a new player tries, moves the car
+        ahead.setHeading(car->heading());
+        ahead.setPosition(drivenPosition(*car, -1));
+        if (!canDriveAway(world, *car) ||
+            !world.isFree(ahead.position() * 100.0, car->heading(), overheadView(car->position())))
+            ++stuck;
         std::vector<Vector3> places{car->position()};
         for (Vehicle* v = game->opponents->first(); v; v = game->opponents->next()) {
             if (!world.isFree(v->position() * 100.0, v->heading(), overheadView(v->position())))
