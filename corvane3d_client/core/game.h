@@ -26,6 +26,7 @@ class Camera {
 
     Vector3 eye;
     Vector3 target;
+    Vector3 up{0, 1, 0};
     uint8_t following = 0;
 };
 
