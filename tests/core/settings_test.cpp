@@ -42,16 +42,11 @@ Settings unusual() {
 class ConfigHome : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
         setenv("XDG_CONFIG_HOME", (dir_.path() + "/config").c_str(), 1);
     }
     void TearDown() override {
-        if (hadOld_)
-            setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
+        // Saving stays armed after restoreSavedSettings: later saves in this process must fail.
+        setenv("XDG_CONFIG_HOME", "/dev/null/corvane3d-test", 1);
         detailLevel = 2;
         cameraMode = 0;
         handlingMode = 0;
@@ -64,8 +59,6 @@ class ConfigHome : public ::testing::Test {
     std::string file() const { return dir_.path() + "/config/corvane3d/settings"; }
 
     testmedia::ScratchDir dir_;
-    std::string old_;
-    bool hadOld_ = false;
 };
 
 } // namespace
