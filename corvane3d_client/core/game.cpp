@@ -3,10 +3,12 @@
 #include <cmath>
 
 #include "bomb.h"
+#include "clock.h"
 #include "globals.h"
 #include "net.h"
 #include "platform.h"
 #include "protocol.h"
+#include "slide_move.h"
 #include "vehicle.h"
 #include "wall_block.h"
 #include "world.h"
@@ -17,6 +19,11 @@ const int kStartPlaceTries = 10;
 } // namespace
 
 void Camera::follow(Vector3 p) {
+    if (cameraMode == 1) {
+        followSmoothly(&smooth, p, clockMs(), &eye, &target, &up);
+        return;
+    }
+    up = Vector3(0, 1, 0);
     target = p * 100.0;
     Vector3 desired = p * 170.0;
     double cosine = eye.dot(desired) / (desired.length() * eye.length());
@@ -180,9 +187,12 @@ void Game::tick() {
     if (moveInput != 0) {
         double angle = car->speed() * moveInput / 2.0;
         Vector3 position = car->position();
-        position.rotateAround(angle * kPi / 180.0, car->heading());
-        if (world->isFree(position * 100.0, car->heading(), camera->view()))
+        Vector3 heading = car->heading();
+        if (driveCar(*world, camera->view(), handlingMode == 1, angle * kPi / 180.0, &position,
+                     &heading)) {
             car->setPosition(position);
+            car->setHeading(heading);
+        }
     }
     if (turnInput != 0 || moveInput != 0) {
         car->updateOrientation();
