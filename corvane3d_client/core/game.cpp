@@ -179,10 +179,13 @@ void Game::tick() {
     Vehicle* car = localVehicle;
     if (turnInput != 0) {
         double angle = car->speed() * turnInput / 3.0;
+        Vector3 position = car->position();
         Vector3 heading = car->heading();
-        heading.rotateAround(angle * kPi / 180.0, car->position());
-        if (world->isFree(car->position() * 100.0, heading, camera->view()))
+        if (turnCar(*world, camera->view(), handlingMode == 1, angle * kPi / 180.0, &position,
+                    &heading)) {
+            car->setPosition(position);
             car->setHeading(heading);
+        }
     }
     if (moveInput != 0) {
         double angle = car->speed() * moveInput / 2.0;

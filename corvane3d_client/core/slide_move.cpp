@@ -8,6 +8,7 @@ namespace {
 const double kPi = 3.141592653589793;
 const int kTurns = 5;
 const double kTurnStep = 15.0 * kPi / 180.0;
+const double kNudges[2] = {0.5 * kPi / 180.0, 1.0 * kPi / 180.0};
 } // namespace
 
 bool driveCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
@@ -29,6 +30,33 @@ bool driveCar(World& world, Vector3 view, bool slide, double angle, Vector3* pos
             p.rotateAround(step, axis);
             Vector3 h = *heading;
             h.rotateAround(step, axis);
+            if (world.isFree(p * 100.0, h, view)) {
+                *position = p;
+                *heading = h;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool turnCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
+             Vector3* heading) {
+    Vector3 turned = *heading;
+    turned.rotateAround(angle, *position);
+    if (world.isFree(*position * 100.0, turned, view)) {
+        *heading = turned;
+        return true;
+    }
+    if (!slide) return false;
+    const Vector3 across = position->cross(turned);
+    const Vector3 axes[4] = {turned, turned * -1.0, across, across * -1.0};
+    for (double nudge : kNudges) {
+        for (const Vector3& axis : axes) {
+            Vector3 p = *position;
+            p.rotateAround(nudge, axis);
+            Vector3 h = turned;
+            h.rotateAround(nudge, axis);
             if (world.isFree(p * 100.0, h, view)) {
                 *position = p;
                 *heading = h;

@@ -14,3 +14,9 @@ class World;
 // leaves the car where it is.
 bool driveCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
               Vector3* heading);
+// Turns the heading by angle (radians) about the position when the world's free test allows
+// it, and then returns true with the new heading (and place). With slide set, a refused turn is
+// tried again with the car nudged by up to one degree of arc forwards, backwards or sideways, so
+// a car touching a wall can still turn away from it; the place taken is free by the same test.
+bool turnCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
+             Vector3* heading);

@@ -63,8 +63,7 @@ PoleRun driveOverThePole() {
         lastStep = step;
         lastEye = smooth.eye;
         // Along the meridian, the travel direction under the eye itself.
-        Vector3 travel =
-            alongMeridian(std::atan2(smooth.eye.y, smooth.eye.z) * 180.0 / kPi + 90.0);
+        Vector3 travel = alongMeridian(std::atan2(smooth.eye.y, smooth.eye.z) * 180.0 / kPi + 90.0);
         double twist = degreesBetween(smooth.up, travel);
         if (firstTwist < 0) firstTwist = twist;
         r.worstUpTwist = std::fmax(r.worstUpTwist, std::fabs(twist - firstTwist));
@@ -145,18 +144,20 @@ class SlideWorld : public ::testing::Test {
         return false;
     }
 
-    // Drives forward ticks times with the given handling, turning a little every 25 ticks; counts
+    // Drives forward ticks times with the given handling, turning a little every 5 ticks; counts
     // the arc travelled and checks every place taken.
     double drive(bool slide, Vector3 p, Vector3 h, int ticks, int* refused) {
         const double step = 1.5 * kPi / 180.0;
         double travelled = 0;
         for (int t = 0; t < ticks; ++t) {
-            if (t % 25 == 0) {
-                Vector3 turned = h;
-                turned.rotateAround(40.0 * kPi / 180.0, p);
-                if (world.isFree(p * 100.0, turned, p * -70.0)) h = turned;
-            }
             Vector3 before = p;
+            if (t % 5 == 0) {
+                turnCar(world, p * -70.0, slide, (t % 50 < 25 ? 4.0 : -4.0) * kPi / 180.0, &p, &h);
+                EXPECT_LE(degreesBetween(before, p), 1.0 + 1e-9)
+                    << "a turn nudges a degree at most";
+                EXPECT_TRUE(world.isFree(p * 100.0, h, p * -70.0)) << "turned into a block";
+                before = p;
+            }
             if (!driveCar(world, p * -70.0, slide, -step, &p, &h)) ++*refused;
             const double moved = degreesBetween(before, p);
             EXPECT_LE(moved, 1.5 + 1e-9) << "never further than a straight step";
