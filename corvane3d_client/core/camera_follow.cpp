@@ -17,8 +17,9 @@ Vector3 tangent(Vector3 v, const Vector3& n, Vector3 fallback) {
 }
 } // namespace
 
-void followSmoothly(SmoothCamera* s, Vector3 p, int64_t nowMs, Vector3* eye, Vector3* target,
-                    Vector3* up) {
+void followSmoothly(SmoothCamera* s, Vector3 p, Vector3 forward, int64_t nowMs, Vector3* eye,
+                    Vector3* target, Vector3* up) {
+    const bool steered = forward.length() > 1e-9;
     p.normalize();
     *target = p * 100.0;
     if (!s->running || *eye != s->lastEye) {
@@ -28,7 +29,7 @@ void followSmoothly(SmoothCamera* s, Vector3 p, int64_t nowMs, Vector3* eye, Vec
         s->velocity = Vector3();
         s->lastMs = nowMs;
         s->running = true;
-        *up = tangent(Vector3(0, 1, 0), s->direction, Vector3(0, 0, 1));
+        *up = tangent(steered ? forward : Vector3(0, 1, 0), s->direction, Vector3(0, 0, 1));
     }
     double dt = static_cast<double>(nowMs - s->lastMs) / 1000.0;
     s->lastMs = nowMs;
@@ -47,6 +48,13 @@ void followSmoothly(SmoothCamera* s, Vector3 p, int64_t nowMs, Vector3* eye, Vec
     s->velocity -= d * s->velocity.dot(d);
 
     *up = tangent(*up, d, s->direction);
+    if (steered) {
+        const Vector3 ahead = tangent(forward, d, *up);
+        Vector3 turned = *up + (ahead - *up) * (1.0 - std::exp(-dt / SmoothCamera::kTurnTime));
+        // Half-way round, the blend would pass through zero: turn by a right angle first.
+        if (turned.length() < 1e-3) turned = d.cross(*up);
+        *up = tangent(turned, d, *up);
+    }
     s->direction = d;
     *eye = d * SmoothCamera::kEyeHeight;
     s->lastEye = *eye;

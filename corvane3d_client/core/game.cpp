@@ -18,9 +18,9 @@ const double kPi = 3.141592653589793;
 const int kStartPlaceTries = 10;
 } // namespace
 
-void Camera::follow(Vector3 p) {
+void Camera::follow(Vector3 p, Vector3 forward) {
     if (cameraMode == 1) {
-        followSmoothly(&smooth, p, clockMs(), &eye, &target, &up);
+        followSmoothly(&smooth, p, forward, clockMs(), &eye, &target, &up);
         return;
     }
     up = Vector3(0, 1, 0);

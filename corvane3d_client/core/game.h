@@ -20,10 +20,11 @@ class Camera {
     // target - eye.
     Vector3 view() const { return target - eye; }
     // Moves the eye after the car at position p (a unit vector) with the lag rule (CAMERA:
-    // CLASSIC, up +Y) or smoothly (CAMERA: SMOOTH), aims at the surface under it; draws nothing.
-    void follow(Vector3 p);
-    // follow(p), then loads the look-at transform.
-    void apply(Vector3 p);
+    // CLASSIC, up +Y) or smoothly with up turning after forward, the car's direction of travel
+    // (CAMERA: SMOOTH); aims at the surface under it; draws nothing.
+    void follow(Vector3 p, Vector3 forward = Vector3());
+    // follow(p, forward), then loads the look-at transform.
+    void apply(Vector3 p, Vector3 forward = Vector3());
 
     Vector3 eye;
     Vector3 target;

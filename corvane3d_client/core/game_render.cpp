@@ -216,8 +216,8 @@ float secondsSinceLastCall() {
     return elapsed / 1000.0f;
 }
 
-void Camera::apply(Vector3 p) {
-    follow(p);
+void Camera::apply(Vector3 p, Vector3 forward) {
+    follow(p, forward);
     gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
@@ -256,7 +256,8 @@ void Lights::follow(Vector3 p) {
 
 void Game::render() {
     Vector3 p = localVehicle->position();
-    camera->apply(p);
+    // The up arrow drives the car along position x heading.
+    camera->apply(p, p.cross(localVehicle->heading()));
     lights->follow(p);
     observeHits(this);
     world->render();

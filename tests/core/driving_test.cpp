@@ -54,7 +54,8 @@ PoleRun driveOverThePole() {
         if (tick >= 10 && tick < 130) position += 1.5;
         Vector3 p = alongMeridian(position);
         now += 40;
-        followSmoothly(&smooth.smooth, p, now, &smooth.eye, &smooth.target, &smooth.up);
+        followSmoothly(&smooth.smooth, p, alongMeridian(position + 90.0), now, &smooth.eye,
+                       &smooth.target, &smooth.up);
         classic.follow(p);
         r.worstLag = std::fmax(r.worstLag, degreesBetween(smooth.eye, p));
         r.worstClassicLag = std::fmax(r.worstClassicLag, degreesBetween(classic.eye, p));
@@ -84,16 +85,34 @@ TEST(SmoothCamera, KeepsTheCarCloseWithoutLurchingOrSpinningOverThePole) {
 TEST(SmoothCamera, RestartsAtRestWhenTheGameSetsTheEye) {
     SmoothCamera s;
     Vector3 eye(0, 0, 170), target, up;
-    followSmoothly(&s, Vector3(0, 0, 1), 1000, &eye, &target, &up);
+    followSmoothly(&s, Vector3(0, 0, 1), Vector3(), 1000, &eye, &target, &up);
     EXPECT_EQ(target, Vector3(0, 0, 100));
     EXPECT_NEAR(up.y, 1.0, 1e-12) << "a new follower starts with +Y up, as the classic view";
-    followSmoothly(&s, alongMeridian(30), 1040, &eye, &target, &up);
+    followSmoothly(&s, alongMeridian(30), Vector3(), 1040, &eye, &target, &up);
     ASSERT_GT(degreesBetween(eye, Vector3(0, 0, 1)), 1.0);
     eye = Vector3(170, 0, 0); // the next game starts elsewhere
-    followSmoothly(&s, Vector3(1, 0, 0), 1080, &eye, &target, &up);
+    followSmoothly(&s, Vector3(1, 0, 0), Vector3(), 1080, &eye, &target, &up);
     EXPECT_LT(degreesBetween(eye, Vector3(1, 0, 0)), 1e-9);
-    followSmoothly(&s, Vector3(1, 0, 0), 1120, &eye, &target, &up);
+    followSmoothly(&s, Vector3(1, 0, 0), Vector3(), 1120, &eye, &target, &up);
     EXPECT_LT(degreesBetween(eye, Vector3(1, 0, 0)), 1e-9) << "no speed left from the last game";
+}
+
+TEST(SmoothCamera, UpTurnsSmoothlyAfterTheCarsForwardDirection) {
+    SmoothCamera s;
+    Vector3 eye(0, 0, 170), target, up;
+    const Vector3 p(0, 0, 1);
+    followSmoothly(&s, p, Vector3(0, 1, 0), 1000, &eye, &target, &up);
+    EXPECT_LT(degreesBetween(up, Vector3(0, 1, 0)), 1e-9) << "starts with forward up the screen";
+    double worstStep = 0;
+    Vector3 last = up;
+    for (int frame = 1; frame <= 25; ++frame) {
+        followSmoothly(&s, p, Vector3(-1, 0, 0), 1000 + 40 * frame, &eye, &target, &up);
+        worstStep = std::fmax(worstStep, degreesBetween(last, up));
+        last = up;
+    }
+    EXPECT_LT(worstStep, 15.0) << "a quarter turn of the car is spread over several frames";
+    EXPECT_LT(degreesBetween(up, Vector3(-1, 0, 0)), 2.0) << "and done within a second";
+    EXPECT_EQ(eye, Vector3(0, 0, 170));
 }
 
 TEST(SmoothCamera, ClassicModeKeepsTheLagRuleAndUpAlongY) {
