@@ -94,6 +94,18 @@ void drawPips(Game* g, const ViewFrame& view) {
     }
 }
 
+// An arrow head pointing along +x with a notched tail, scaled by size around its middle.
+void chevron(float size) {
+    glBegin(GL_TRIANGLES);
+    glVertex2f(11 * size, 0);
+    glVertex2f(-7 * size, 7 * size);
+    glVertex2f(-2 * size, 0);
+    glVertex2f(11 * size, 0);
+    glVertex2f(-2 * size, 0);
+    glVertex2f(-7 * size, -7 * size);
+    glEnd();
+}
+
 void drawArrow(Game* g, const ViewFrame& view) {
     const Vehicle* nearest = nearestOpponent(g->localVehicle->position(), *g->opponents);
     if (!nearest || g->localDead()) return;
@@ -103,18 +115,10 @@ void drawArrow(Game* g, const ViewFrame& view) {
     glTranslatef(a.x, a.y, 0);
     glRotatef(a.angle * 180.0f / 3.14159265f, 0, 0, 1);
     glColor4f(0, 0, 0, 0.8f * a.alpha);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(13, 0);
-    glVertex2f(-8, 10);
-    glVertex2f(-8, -10);
-    glEnd();
+    chevron(1.35f);
     const float* c = nearest->diffuse();
     glColor4f(0.5f + 0.5f * c[0], 0.5f + 0.5f * c[1], 0.5f + 0.5f * c[2], a.alpha);
-    glBegin(GL_TRIANGLES);
-    glVertex2f(10, 0);
-    glVertex2f(-6, 7.5f);
-    glVertex2f(-6, -7.5f);
-    glEnd();
+    chevron(1.0f);
     glPopMatrix();
 }
 
