@@ -17,6 +17,7 @@
 
 namespace {
 
+const double kPi = 3.141592653589793;
 const char* const kFontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ?:+-0123456789.,!()] ";
 const float kGlyphWidth = 7.0f;
 const float kGlyphHeight = 7.0f * 34.0f / 32.0f;
@@ -263,7 +264,14 @@ void drawExplosions(const Camera& camera) {
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
         const double flare = t < 0.3 ? t / 0.3 : 1.0 - (t - 0.3) / 0.7;
         glColor4f(1.0f, 0.8f, 0.5f, static_cast<float>(flare));
-        billboard(centre - forward * 1.0, side, up, 4.0 + 10.0 * std::sqrt(t));
+        // Three flame strips crossed like a star, turning slowly, make a round burst.
+        const double size = 4.0 + 10.0 * std::sqrt(t);
+        for (int k = 0; k < 3; ++k) {
+            const double a = k * kPi / 3.0 + t * 0.7;
+            const Vector3 s = side * std::cos(a) + up * std::sin(a);
+            const Vector3 u = up * std::cos(a) - side * std::sin(a);
+            billboard(centre - forward * (1.0 + k * 0.1), s, u * 0.6, size);
+        }
         glDisable(GL_TEXTURE_2D);
     }
     glPopAttrib();

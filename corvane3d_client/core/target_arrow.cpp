@@ -10,6 +10,8 @@ const double kPlanetRadius = 100.0;
 const double kDesignWidth = 320.0;
 const double kDesignHeight = 256.0;
 const double kInset = 16.0;
+// The targets-left counter sits along the top edge.
+const double kTopInset = 30.0;
 // Past this fraction of the half view an opponent on screen starts to bring its arrow back.
 const double kFadeFrom = 0.7;
 
@@ -84,7 +86,8 @@ ArrowPlacement placeArrow(const ViewFrame& view, Vector3 from, Vector3 to) {
     }
     if (std::fabs(dx) < 1e-9 && std::fabs(dy) < 1e-9) dy = 1.0;
     a.shown = a.alpha > 0.0f;
-    const double hx = kDesignWidth / 2 - kInset, hy = kDesignHeight / 2 - kInset;
+    const double hx = kDesignWidth / 2 - kInset;
+    const double hy = kDesignHeight / 2 - (dy > 0 ? kTopInset : kInset);
     const double t = std::fmin(std::fabs(dx) > 1e-12 ? hx / std::fabs(dx) : 1e300,
                                std::fabs(dy) > 1e-12 ? hy / std::fabs(dy) : 1e300);
     a.x = static_cast<float>(kDesignWidth / 2 + dx * t);

@@ -80,7 +80,7 @@ TEST(TargetArrow, SitsOnTheEdgeTowardsTheOpponentAndHidesWhenItIsInView) {
     EXPECT_TRUE(edge.shown);
     EXPECT_GT(edge.alpha, 0);
     EXPECT_LT(edge.alpha, 1) << "fades in near the top edge";
-    EXPECT_NEAR(edge.y, 240, 1e-3);
+    EXPECT_NEAR(edge.y, 226, 1e-3) << "below the targets-left counter";
 }
 
 TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
