@@ -1,11 +1,23 @@
 #include "hit_feedback.h"
 
+#include "bomb.h"
 #include "platform.h"
 #include "vehicle.h"
 
 namespace {
 const int64_t kBlinkMs = HitFeedback::kFlashMs / 8;
+
+bool flamesTouch(Bomb& bomb, const Vehicle& v) {
+    for (int strip = 0; strip < 3; ++strip) {
+        List<Vector3>& centres = bomb.flameCentres(strip);
+        for (Vector3* c = centres.first(); c; c = centres.next()) {
+            if (v.isHitBy(*c)) return true;
+            if (centres.atEnd()) break;
+        }
+    }
+    return false;
 }
+} // namespace
 
 void HitFeedback::reset() {
     seenCount_ = 0;
@@ -32,23 +44,45 @@ void HitFeedback::burst(Vector3 position, int64_t nowMs) {
     playSample(kSampleExplode);
 }
 
-void HitFeedback::track(const Vehicle& v, int64_t nowMs) {
+void HitFeedback::track(const Vehicle& v, List<Bomb>& bombs, bool energyKnown, int64_t nowMs) {
     Seen* s = find(v.id());
     if (!s) {
         if (seenCount_ == kCapacity) return;
         s = &seen_[seenCount_++];
+        *s = Seen();
         s->id = v.id();
         s->energy = v.energy();
-        s->flashStartMs = -1;
     }
-    if (v.energy() < s->energy) s->flashStartMs = nowMs;
-    s->energy = v.energy();
+    int32_t energy = v.energy();
+    if (!energyKnown) {
+        energy = s->energy;
+        for (Bomb* b = bombs.first(); b; b = bombs.next()) {
+            const int32_t key = b->owner() * 1000 + b->number();
+            bool felt = false;
+            for (int32_t k : s->bombsFelt)
+                felt = felt || k == key;
+            if (b->exploded() && b->owner() > 0 && !felt && flamesTouch(*b, v)) {
+                s->bombsFelt[s->bombsFeltNext] = key;
+                s->bombsFeltNext = (s->bombsFeltNext + 1) % kBombMemory;
+                if (energy > 1) --energy;
+            }
+            if (bombs.atEnd()) break;
+        }
+    }
+    if (energy < s->energy) s->flashStartMs = nowMs;
+    s->energy = energy;
     s->position = v.position();
     s->present = true;
 }
 
-void HitFeedback::observe(const Vehicle& local, List<Vehicle>& opponents, int32_t startTicks,
-                          int64_t nowMs) {
+int32_t HitFeedback::energyOf(int32_t id) const {
+    for (int i = 0; i < seenCount_; ++i)
+        if (seen_[i].id == id) return seen_[i].energy;
+    return -1;
+}
+
+void HitFeedback::observe(const Vehicle& local, List<Vehicle>& opponents, List<Bomb>& bombs,
+                          bool energiesKnown, int32_t startTicks, int64_t nowMs) {
     if (startTicks < lastStartTicks_ || local.id() != localId_) reset();
     lastStartTicks_ = startTicks;
     localId_ = local.id();
@@ -56,7 +90,7 @@ void HitFeedback::observe(const Vehicle& local, List<Vehicle>& opponents, int32_
     for (int i = 0; i < seenCount_; ++i)
         seen_[i].present = false;
     for (Vehicle* v = opponents.first(); v; v = opponents.next()) {
-        track(*v, nowMs);
+        track(*v, bombs, energiesKnown, nowMs);
         if (opponents.atEnd()) break;
     }
     int kept = 0;

@@ -8,6 +8,7 @@
 #include "vector3.h"
 
 class Vehicle;
+class Bomb;
 
 struct Explosion {
     Vector3 position; // unit vector of the car's place
@@ -23,8 +24,14 @@ class HitFeedback {
     // Compares the cars with the previous call at nowMs: a car whose energy dropped starts to
     // flash; an opponent that vanished with 1 energy or less, or the local car reaching 0, bursts
     // into an explosion (with the explosion sample). startTicks falling means a new game: every
-    // record is forgotten first.
-    void observe(const Vehicle& local, List<Vehicle>& opponents, int32_t startTicks, int64_t nowMs);
+    // record is forgotten first. When the opponents' energies are not known here (multi player,
+    // where each client keeps its own car's), they are estimated instead: one unit less for every
+    // bomb whose flames touch an opponent, as its own client counts it, but never below 1 while it
+    // plays on.
+    void observe(const Vehicle& local, List<Vehicle>& opponents, List<Bomb>& bombs,
+                 bool energiesKnown, int32_t startTicks, int64_t nowMs);
+    // The energy shown for opponent id: its own, or the estimate; -1 for a car not seen.
+    int32_t energyOf(int32_t id) const;
     // True in the bright phases of car id's flash (four blinks over kFlashMs).
     bool flashOn(int32_t id, int64_t nowMs) const;
     // Strength of the red edges, 1 right after the local car was hit, falling to 0 at kFlashMs.
@@ -35,15 +42,18 @@ class HitFeedback {
     void reset();
 
   private:
+    static constexpr int kBombMemory = 16;
     struct Seen {
         int32_t id = 0;
         int32_t energy = 0;
         Vector3 position;
         int64_t flashStartMs = -1;
         bool present = false;
+        int32_t bombsFelt[kBombMemory] = {}; // owner x 1000 + number of the bombs counted
+        int bombsFeltNext = 0;
     };
     Seen* find(int32_t id);
-    void track(const Vehicle& v, int64_t nowMs);
+    void track(const Vehicle& v, List<Bomb>& bombs, bool energyKnown, int64_t nowMs);
     void burst(Vector3 position, int64_t nowMs);
 
     Seen seen_[kCapacity];

@@ -77,13 +77,15 @@ void drawPips(Game* g, const ViewFrame& view) {
         double nx, ny;
         if (v->energy() > 0 && !hiddenByCloak(v) && view.eye.dot(p) > 100.0 &&
             projectPoint(view, p * 114.0, &nx, &ny) && std::fabs(nx) < 1 && std::fabs(ny) < 1) {
+            const int32_t known = feedback.energyOf(v->id());
+            const int32_t energy = known >= 0 ? known : v->energy();
             const float width = kPips * (kPipWidth + 1) + 1;
             const float x = static_cast<float>((nx + 1) * 160.0) - width / 2;
             const float y = static_cast<float>((ny + 1) * 128.0);
             glColor4f(0, 0, 0, 0.8f);
             rect(x, y, x + width, y + kPipHeight + 2);
             for (int i = 0; i < kPips; ++i) {
-                if (i < v->energy())
+                if (i < energy)
                     glColor4f(1.0f, 0.85f, 0.1f, 1);
                 else
                     glColor4f(0.3f, 0.3f, 0.3f, 1);
@@ -215,7 +217,8 @@ ViewFrame viewOf(const Camera& camera) {
 }
 
 void observeHits(Game* g) {
-    feedback.observe(*g->localVehicle, *g->opponents, g->startTicks, clockMs());
+    feedback.observe(*g->localVehicle, *g->opponents, *g->bombs, gameMode != 2, g->startTicks,
+                     clockMs());
 }
 
 void drawFlashing(const Vehicle* v) {

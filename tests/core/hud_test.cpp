@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "bomb.h"
 #include "clock.h"
 #include "game.h"
 #include "globals.h"
@@ -92,13 +93,14 @@ TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
     HitFeedback f;
     Vehicle local;
     List<Vehicle> opponents;
+    List<Bomb> noBombs;
     Vehicle* target = car(opponents, 2, at(10, 0));
     car(opponents, 3, at(20, 0));
-    f.observe(local, opponents, 40, 1000);
+    f.observe(local, opponents, noBombs, true, 40, 1000);
     EXPECT_FALSE(f.flashOn(2, 1000));
 
     target->setEnergy(1);
-    f.observe(local, opponents, 40, 2000);
+    f.observe(local, opponents, noBombs, true, 40, 2000);
     EXPECT_TRUE(f.flashOn(2, 2000));
     EXPECT_FALSE(f.flashOn(2, 2000 + HitFeedback::kFlashMs / 8)) << "blinks";
     EXPECT_TRUE(f.flashOn(2, 2000 + HitFeedback::kFlashMs / 4));
@@ -108,7 +110,7 @@ TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
 
     opponents.remove(1); // id 2 runs out of energy and is removed
     opponents.remove(1); // id 3 leaves with full energy
-    f.observe(local, opponents, 40, 3000);
+    f.observe(local, opponents, noBombs, true, 40, 3000);
     const Explosion* list = nullptr;
     ASSERT_EQ(f.explosions(3000, &list), 1);
     EXPECT_EQ(list[0].position, at(10, 0));
@@ -116,20 +118,20 @@ TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
     EXPECT_EQ(f.explosions(3000 + HitFeedback::kExplosionMs, &list), 0);
 
     local.setEnergy(4);
-    f.observe(local, opponents, 40, 4000);
+    f.observe(local, opponents, noBombs, true, 40, 4000);
     EXPECT_DOUBLE_EQ(f.edgeLevel(4000), 1.0);
     EXPECT_NEAR(f.edgeLevel(4250), 0.5, 1e-9);
     EXPECT_TRUE(f.flashOn(local.id(), 4000));
     local.setEnergy(0);
-    f.observe(local, opponents, 40, 5000);
+    f.observe(local, opponents, noBombs, true, 40, 5000);
     EXPECT_EQ(f.explosions(5000, &list), 1);
 
     // A new game: the cars of the last one are forgotten, not exploded.
     car(opponents, 4, at(30, 0), 1);
-    f.observe(local, opponents, 40, 6000);
+    f.observe(local, opponents, noBombs, true, 40, 6000);
     opponents.clear();
     local.setEnergy(5);
-    f.observe(local, opponents, 1, 7000);
+    f.observe(local, opponents, noBombs, true, 1, 7000);
     EXPECT_EQ(f.explosions(7000, &list), 0);
     EXPECT_EQ(explosionSamples, 2);
     platform = PlatformHooks();
@@ -207,4 +209,36 @@ TEST_F(HudPixels, TargetsLeftCounterAndRedEdgesAfterAHit) {
     testclock::now += HitFeedback::kFlashMs;
     px = draw();
     EXPECT_EQ(testgl::pixelAt(px, 320, 1, 128).r, 0) << "gone after half a second";
+}
+
+TEST(HitFeedbackRules, OpponentsEnergyIsEstimatedFromTheFlamesWhereItIsNotKnown) {
+    platform = PlatformHooks();
+    setClock(testclock::read);
+    testclock::now = 0;
+    HitFeedback f;
+    Vehicle local;
+    local.setId(1);
+    List<Vehicle> opponents;
+    List<Bomb> bombs;
+    Vehicle* other = car(opponents, 7, Vector3(0, 0, 1));
+    other->updateOrientation();
+    f.observe(local, opponents, bombs, false, 40, 1000);
+    EXPECT_EQ(f.energyOf(7), 5);
+    for (int i = 0; i < 6; ++i) {
+        Bomb* b = new Bomb(Vector3(0, 0, 102), Vector3(0, 1, 0), 9, 3, 0);
+        bombs.append(b);
+        f.observe(local, opponents, bombs, false, 40, 2000 + i);
+        EXPECT_EQ(f.energyOf(7), std::max(1, 5 - i)) << "a bomb counts once it has gone off";
+        b->explode();
+        f.observe(local, opponents, bombs, false, 40, 2000 + i);
+        f.observe(local, opponents, bombs, false, 40, 2100 + i);
+    }
+    EXPECT_EQ(f.energyOf(7), 1) << "an opponent still playing keeps one unit";
+    EXPECT_TRUE(f.flashOn(7, 2005));
+    opponents.clear();
+    f.observe(local, opponents, bombs, false, 40, 3000);
+    const Explosion* list = nullptr;
+    EXPECT_EQ(f.explosions(3000, &list), 1) << "gone after its estimate ran down: it burst";
+    EXPECT_EQ(f.energyOf(7), -1);
+    setClock(nullptr);
 }
