@@ -44,6 +44,21 @@ unsigned loadPicture(const char* file, const char* failure) {
     return name;
 }
 
+void texturedQuad(float x0, float y0, float x1, float y1, float s0 = 0, float s1 = 1) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, 0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(s1, 0);
+    glVertex2f(x1, y0);
+    glTexCoord2f(s1, 1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(s0, 1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+} // namespace
+
 void beginWindowSpace() {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -60,21 +75,6 @@ void endWindowSpace() {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }
-
-void texturedQuad(float x0, float y0, float x1, float y1, float s0 = 0, float s1 = 1) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(s0, 0);
-    glVertex2f(x0, y0);
-    glTexCoord2f(s1, 0);
-    glVertex2f(x1, y0);
-    glTexCoord2f(s1, 1);
-    glVertex2f(x1, y1);
-    glTexCoord2f(s0, 1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-} // namespace
 
 void drawOverlay(Game* g) {
     beginWindowSpace();

@@ -31,13 +31,7 @@ BitmapFont hudFont("data/font.png", kFontCharset, 32, 34, 0, 0, 8);
 bool fontTried = false;
 
 void beginDesignSpace() {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, windowWidth, 0, windowHeight, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
+    beginWindowSpace();
     glScalef(windowWidth / 320.0f, windowHeight / 256.0f, 1);
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT);
     glDisable(GL_LIGHTING);
@@ -51,10 +45,7 @@ void beginDesignSpace() {
 
 void endDesignSpace() {
     glPopAttrib();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
+    endWindowSpace();
 }
 
 void rect(float x0, float y0, float x1, float y1) {
