@@ -5,7 +5,7 @@
 #include "vehicle.h"
 
 namespace {
-const int64_t kBlinkMs = HitFeedback::kFlashMs / 8;
+const int64_t kBlinkMs = HitFeedback::kFlashMs / 5;
 
 bool flamesTouch(Bomb& bomb, const Vehicle& v) {
     for (int strip = 0; strip < 3; ++strip) {

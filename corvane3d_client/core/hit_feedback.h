@@ -32,7 +32,8 @@ class HitFeedback {
                  bool energiesKnown, int32_t startTicks, int64_t nowMs);
     // The energy shown for opponent id: its own, or the estimate; -1 for a car not seen.
     int32_t energyOf(int32_t id) const;
-    // True in the bright phases of car id's flash (four blinks over kFlashMs).
+    // True in the bright phases of car id's flash (three bright blinks over kFlashMs, bright
+    // first).
     bool flashOn(int32_t id, int64_t nowMs) const;
     // Strength of the red edges, 1 right after the local car was hit, falling to 0 at kFlashMs.
     double edgeLevel(int64_t nowMs) const;

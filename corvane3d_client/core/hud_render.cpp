@@ -213,12 +213,19 @@ void observeHits(Game* g) {
 }
 
 void drawFlashing(const Vehicle* v) {
-    const bool on = feedback.flashOn(v->id(), clockMs());
-    static const GLfloat bright[4] = {1.0f, 0.35f, 0.2f, 1.0f};
-    static const GLfloat none[4] = {0, 0, 0, 1};
-    if (on) glMaterialfv(GL_FRONT, GL_EMISSION, bright);
     v->draw();
-    if (on) glMaterialfv(GL_FRONT, GL_EMISSION, none);
+    if (!feedback.flashOn(v->id(), clockMs())) return;
+    // The same car again, unlit and tinted, over itself.
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_FOG);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthFunc(GL_LEQUAL);
+    glColor4f(1.0f, 0.25f, 0.1f, 0.8f);
+    v->draw();
+    glPopAttrib();
 }
 
 void drawExplosions(const Camera& camera) {

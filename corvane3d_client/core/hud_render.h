@@ -15,7 +15,7 @@ HitFeedback& hitFeedback();
 ViewFrame viewOf(const Camera& camera);
 // Updates the hit records from the game's cars at the current clock.
 void observeHits(Game* game);
-// Draws car v, bright while its hit flash blinks.
+// Draws car v, tinted red in the bright phases of its hit flash.
 void drawFlashing(const Vehicle* v);
 // Draws the burning explosions as flame and smoke pictures facing the camera.
 void drawExplosions(const Camera& camera);

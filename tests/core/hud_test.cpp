@@ -102,8 +102,8 @@ TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
     target->setEnergy(1);
     f.observe(local, opponents, noBombs, true, 40, 2000);
     EXPECT_TRUE(f.flashOn(2, 2000));
-    EXPECT_FALSE(f.flashOn(2, 2000 + HitFeedback::kFlashMs / 8)) << "blinks";
-    EXPECT_TRUE(f.flashOn(2, 2000 + HitFeedback::kFlashMs / 4));
+    EXPECT_FALSE(f.flashOn(2, 2000 + HitFeedback::kFlashMs / 5)) << "blinks";
+    EXPECT_TRUE(f.flashOn(2, 2000 + 2 * HitFeedback::kFlashMs / 5));
     EXPECT_FALSE(f.flashOn(2, 2000 + HitFeedback::kFlashMs));
     EXPECT_FALSE(f.flashOn(3, 2000));
     EXPECT_EQ(f.edgeLevel(2000), 0.0) << "only the local car's hits redden the edges";
@@ -241,4 +241,41 @@ TEST(HitFeedbackRules, OpponentsEnergyIsEstimatedFromTheFlamesWhereItIsNotKnown)
     EXPECT_EQ(f.explosions(3000, &list), 1) << "gone after its estimate ran down: it burst";
     EXPECT_EQ(f.energyOf(7), -1);
     setClock(nullptr);
+}
+
+TEST_F(HudPixels, AHitCarGlowsWhileItsFlashIsBright) {
+    buildVehicleModel();
+    Vehicle* target = car(*game.opponents, 2, Vector3(0, 0, 1));
+    target->setColour(0.1, 0.1, 0.4);
+    target->updateOrientation();
+    auto redOfCar = [&]() {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(80.0, 1.3, 1.0, 500.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(0, 0, 170, 0, 0, 100, 0, 1, 0);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_DEPTH_TEST);
+        observeHits(&game);
+        drawFlashing(target);
+        auto px = testgl::readPixels(320, 256);
+        long glowing = 0;
+        for (const testgl::Pixel& p : px)
+            if (p.r > p.b + 60) ++glowing;
+        return glowing;
+    };
+    const long calm = redOfCar();
+    target->setEnergy(4);
+    const long hit = redOfCar();
+    EXPECT_GT(hit, calm + 300) << "the bluish car glows red";
+    testclock::now += HitFeedback::kFlashMs / 5;
+    EXPECT_LT(redOfCar(), hit) << "dark phase of the blink";
+    testclock::now += HitFeedback::kFlashMs;
+    EXPECT_EQ(redOfCar(), calm) << "back to its own colour";
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
 }
