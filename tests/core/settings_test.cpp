@@ -41,9 +41,7 @@ Settings unusual() {
 // Points XDG_CONFIG_HOME at a scratch folder for the test's lifetime.
 class ConfigHome : public ::testing::Test {
   protected:
-    void SetUp() override {
-        setenv("XDG_CONFIG_HOME", (dir_.path() + "/config").c_str(), 1);
-    }
+    void SetUp() override { setenv("XDG_CONFIG_HOME", (dir_.path() + "/config").c_str(), 1); }
     void TearDown() override {
         // Saving stays armed after restoreSavedSettings: later saves in this process must fail.
         setenv("XDG_CONFIG_HOME", "/dev/null/corvane3d-test", 1);
