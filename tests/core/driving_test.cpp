@@ -135,10 +135,10 @@ TEST(SmoothCamera, ClassicModeKeepsTheLagRuleAndUpAlongY) {
 
 namespace {
 
-int seeded = 1;
+unsigned seeded = 1;
 int seededRandom() {
-    seeded = seeded * 1103515245 + 12345;
-    return (seeded >> 16) & 32767;
+    seeded = seeded * 1103515245u + 12345u;
+    return static_cast<int>((seeded >> 16) & 32767);
 }
 
 class SlideWorld : public ::testing::Test {
