@@ -1,4 +1,4 @@
-// The heads-up pieces drawn on top of the document's display: the arrow to the nearest opponent,
+// The heads-up pieces drawn over the classic display: the arrow to the nearest opponent,
 // the targets-left counter, the opponents' energy pips, hit flashes, red edges and explosions.
 #pragma once
 
