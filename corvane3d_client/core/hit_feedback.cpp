@@ -8,12 +8,10 @@ namespace {
 const int64_t kBlinkMs = HitFeedback::kFlashMs / 5;
 
 bool flamesTouch(Bomb& bomb, const Vehicle& v) {
-    for (int strip = 0; strip < 3; ++strip) {
-        List<Vector3>& centres = bomb.flameCentres(strip);
-        for (Vector3* c = centres.first(); c; c = centres.next()) {
-            if (v.isHitBy(*c)) return true;
-            if (centres.atEnd()) break;
-        }
+    List<FlameQuad>& quads = bomb.flameQuads();
+    for (FlameQuad* q = quads.first(); q; q = quads.next()) {
+        if (v.isTouchedBy(q->corner, 4)) return true;
+        if (quads.atEnd()) break;
     }
     return false;
 }

@@ -13,7 +13,8 @@
 #include "planet_mesh.h"
 #include "platform.h"
 #include "random.h"
-#include "slide_move.h"
+#include "driving.h"
+#include "vehicle.h"
 #include "support/fake_clock.h"
 #include "world.h"
 
@@ -158,30 +159,31 @@ class SlideWorld : public ::testing::Test {
             p->normalize();
             *h = p->cross(Vector3(0.3, 0.8, 0.5));
             h->normalize();
-            if (world.isFree(*p * 100.0, *h, *p * -70.0)) return true;
+            if (world.isFree(*p * 100.0, *h, overheadView(*p))) return true;
         }
         return false;
     }
 
-    // Drives forward ticks times with the given handling, turning a little every 5 ticks; counts
-    // the arc travelled and checks every place taken.
+    // Drives forward ticks times through the shared steering with the given handling, turning a
+    // little every 5 ticks; counts the arc travelled and checks every place taken.
     double drive(bool slide, Vector3 p, Vector3 h, int ticks, int* refused) {
-        const double step = 1.5 * kPi / 180.0;
+        Vehicle car;
+        car.setPosition(p);
+        car.setHeading(h);
         double travelled = 0;
         for (int t = 0; t < ticks; ++t) {
-            Vector3 before = p;
-            if (t % 5 == 0) {
-                turnCar(world, p * -70.0, slide, (t % 50 < 25 ? 4.0 : -4.0) * kPi / 180.0, &p, &h);
-                EXPECT_LE(degreesBetween(before, p), 1.0 + 1e-9)
-                    << "a turn nudges a degree at most";
-                EXPECT_TRUE(world.isFree(p * 100.0, h, p * -70.0)) << "turned into a block";
-                before = p;
-            }
-            if (!driveCar(world, p * -70.0, slide, -step, &p, &h)) ++*refused;
-            const double moved = degreesBetween(before, p);
-            EXPECT_LE(moved, 1.5 + 1e-9) << "never further than a straight step";
-            EXPECT_TRUE(world.isFree(p * 100.0, h, p * -70.0)) << "ends inside a block";
-            EXPECT_NEAR(h.dot(p), 0.0, 1e-9) << "heading stays along the surface";
+            const int turn = t % 5 != 0 ? 0 : t % 50 < 25 ? -4 : 4;
+            const Vector3 before = car.position();
+            steerVehicle(world, car, turn, -1, overheadView(car.position()), slide);
+            const double moved = degreesBetween(before, car.position());
+            if (moved < 1e-12) ++*refused;
+            EXPECT_LE(moved, 1.5 + (turn ? 1.0 : 0.0) + 1e-9)
+                << "never further than a straight step (and a turn's nudge)";
+            EXPECT_TRUE(
+                world.isFree(car.position() * 100.0, car.heading(), overheadView(car.position())))
+                << "ends inside a block";
+            EXPECT_NEAR(car.heading().dot(car.position()), 0.0, 1e-9)
+                << "heading stays along the surface";
             travelled += moved;
         }
         return travelled;
@@ -209,15 +211,14 @@ TEST_F(SlideWorld, SlidingCarsGetFurtherAndNeverEndInsideABlock) {
 TEST_F(SlideWorld, ClassicHandlingLeavesARefusedCarWhereItIs) {
     Vector3 p, h;
     ASSERT_TRUE(freePlace(0, &p, &h));
+    Vehicle car;
+    car.setPosition(p);
+    car.setHeading(h);
     for (int i = 0; i < 400; ++i) {
-        Vector3 q = p, g = h;
-        if (!driveCar(world, p * -70.0, false, -1.5 * kPi / 180.0, &q, &g)) {
-            EXPECT_EQ(q, p);
-            EXPECT_EQ(g, h);
-            return;
-        }
-        EXPECT_EQ(g, h) << "a classic move keeps the heading";
-        p = q;
+        const Vector3 before = car.position(), heading = car.heading();
+        steerVehicle(world, car, 0, -1, overheadView(before));
+        EXPECT_EQ(car.heading(), heading) << "a classic move keeps the heading";
+        if (car.position() == before) return;
     }
     FAIL() << "never met a wall";
 }

@@ -11,15 +11,7 @@ const double kTurnStep = 15.0 * kPi / 180.0;
 const double kNudges[2] = {0.5 * kPi / 180.0, 1.0 * kPi / 180.0};
 } // namespace
 
-bool driveCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
-              Vector3* heading) {
-    Vector3 straight = *position;
-    straight.rotateAround(angle, *heading);
-    if (world.isFree(straight * 100.0, *heading, view)) {
-        *position = straight;
-        return true;
-    }
-    if (!slide) return false;
+bool slideAlongWall(World& world, Vector3 view, double angle, Vector3* position, Vector3* heading) {
     for (int k = 1; k <= kTurns; ++k) {
         for (int side = 1; side >= -1; side -= 2) {
             const double turn = side * k * kTurnStep;
@@ -40,15 +32,7 @@ bool driveCar(World& world, Vector3 view, bool slide, double angle, Vector3* pos
     return false;
 }
 
-bool turnCar(World& world, Vector3 view, bool slide, double angle, Vector3* position,
-             Vector3* heading) {
-    Vector3 turned = *heading;
-    turned.rotateAround(angle, *position);
-    if (world.isFree(*position * 100.0, turned, view)) {
-        *heading = turned;
-        return true;
-    }
-    if (!slide) return false;
+bool nudgeToTurn(World& world, Vector3 view, Vector3 turned, Vector3* position, Vector3* heading) {
     const Vector3 across = position->cross(turned);
     const Vector3 axes[4] = {turned, turned * -1.0, across, across * -1.0};
     for (double nudge : kNudges) {
