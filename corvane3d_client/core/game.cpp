@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bomb.h"
+#include "clock.h"
 #include "driving.h"
 #include "globals.h"
 #include "net.h"
@@ -18,7 +19,12 @@ const double kStartSpacingDegrees = 30.0;
 const int kMaxStartCars = 8;
 } // namespace
 
-void Camera::follow(Vector3 p) {
+void Camera::follow(Vector3 p, Vector3 forward) {
+    if (cameraMode == 1) {
+        followSmoothly(&smooth, p, forward, clockMs(), &eye, &target, &up);
+        return;
+    }
+    up = Vector3(0, 1, 0);
     target = p * 100.0;
     Vector3 desired = p * 170.0;
     double cosine = eye.dot(desired) / (desired.length() * eye.length());
@@ -182,7 +188,7 @@ void Game::tick() {
     }
 
     Vehicle* car = localVehicle;
-    if (steerVehicle(*world, *car, turnInput, moveInput, camera->view()))
+    if (steerVehicle(*world, *car, turnInput, moveInput, camera->view(), handlingMode == 1))
         NetSendVehicleMove(car->id(), car->position(), car->heading());
 
     updateBombs();

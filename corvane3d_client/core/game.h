@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "camera_follow.h"
 #include "list.h"
 #include "vector3.h"
 
@@ -18,15 +19,18 @@ class Camera {
     void setTarget(Vector3 t) { target = t; }
     // target - eye.
     Vector3 view() const { return target - eye; }
-    // Moves the eye after the car at position p (a unit vector) with the lag rule, aims at the
-    // surface under it; returns nothing, draws nothing.
-    void follow(Vector3 p);
-    // follow(p), then loads the look-at transform.
-    void apply(Vector3 p);
+    // Moves the eye after the car at position p (a unit vector) with the lag rule (CAMERA:
+    // CLASSIC, up +Y) or smoothly with up turning after forward, the car's direction of travel
+    // (CAMERA: SMOOTH); aims at the surface under it; draws nothing.
+    void follow(Vector3 p, Vector3 forward = Vector3());
+    // follow(p, forward), then loads the look-at transform.
+    void apply(Vector3 p, Vector3 forward = Vector3());
 
     Vector3 eye;
     Vector3 target;
+    Vector3 up{0, 1, 0};
     uint8_t following = 0;
+    SmoothCamera smooth;
 };
 
 class Lights : public Camera {

@@ -8,6 +8,7 @@
 #include "bomb.h"
 #include "game.h"
 #include "globals.h"
+#include "hud_render.h"
 #include "glpng.h"
 #include "vehicle.h"
 #include "world.h"
@@ -43,6 +44,21 @@ unsigned loadPicture(const char* file, const char* failure) {
     return name;
 }
 
+void texturedQuad(float x0, float y0, float x1, float y1, float s0 = 0, float s1 = 1) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(s0, 0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(s1, 0);
+    glVertex2f(x1, y0);
+    glTexCoord2f(s1, 1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(s0, 1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+} // namespace
+
 void beginWindowSpace() {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -59,21 +75,6 @@ void endWindowSpace() {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }
-
-void texturedQuad(float x0, float y0, float x1, float y1, float s0 = 0, float s1 = 1) {
-    glBegin(GL_QUADS);
-    glTexCoord2f(s0, 0);
-    glVertex2f(x0, y0);
-    glTexCoord2f(s1, 0);
-    glVertex2f(x1, y0);
-    glTexCoord2f(s1, 1);
-    glVertex2f(x1, y1);
-    glTexCoord2f(s0, 1);
-    glVertex2f(x0, y1);
-    glEnd();
-}
-
-} // namespace
 
 void drawOverlay(Game* g) {
     beginWindowSpace();
@@ -139,6 +140,13 @@ void drawHud(const Vehicle* car) {
         texturedQuad(right - 34, 21, right - 34 + 16, 21 + 16);
     }
     glBindTexture(GL_TEXTURE_2D, bombIconTexture);
+    // A dark copy one unit down and right keeps the icons readable over dark blocks.
+    glColor4f(0, 0, 0, 1);
+    for (int i = 0; i < car->bombsAvailable(); ++i) {
+        float y = 5.0f + 16.0f * i;
+        texturedQuad(right - 15, y - 1, right + 1, y + 15);
+    }
+    glColor4f(1, 1, 1, 1);
     for (int i = 0; i < car->bombsAvailable(); ++i) {
         float y = 5.0f + 16.0f * i;
         texturedQuad(right - 16, y, right, y + 16);
@@ -176,9 +184,13 @@ void loadOverlayTextures() {
 }
 
 void drawText(int x, int y, const char* text) {
+    drawTextColoured(x, y, text, 0, 0, 0);
+}
+
+void drawTextColoured(int x, int y, const char* text, float r, float g, float b) {
     glDisable(GL_DEPTH_TEST);
     beginWindowSpace();
-    glColor3f(0, 0, 0);
+    glColor3f(r, g, b);
     glRasterPos2i(x, y);
     int line = 0;
     for (const char* c = text; *c; ++c) {
@@ -204,9 +216,9 @@ float secondsSinceLastCall() {
     return elapsed / 1000.0f;
 }
 
-void Camera::apply(Vector3 p) {
-    follow(p);
-    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0, 1, 0);
+void Camera::apply(Vector3 p, Vector3 forward) {
+    follow(p, forward);
+    gluLookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
 void Lights::setUp() {
@@ -244,20 +256,24 @@ void Lights::follow(Vector3 p) {
 
 void Game::render() {
     Vector3 p = localVehicle->position();
-    camera->apply(p);
+    // The up arrow drives the car along position x heading.
+    camera->apply(p, p.cross(localVehicle->heading()));
     lights->follow(p);
+    observeHits(this);
     world->render();
-    if (localVehicle->energy() > 0) localVehicle->draw();
+    if (localVehicle->energy() > 0) drawFlashing(localVehicle);
     for (Vehicle* v = opponents->first(); v; v = opponents->next()) {
-        v->draw();
+        drawFlashing(v);
         if (opponents->atEnd()) break;
     }
     for (Bomb* b = bombs->first(); b; b = bombs->next()) {
         b->draw();
         if (bombs->atEnd()) break;
     }
+    drawExplosions(*camera);
     if (won() || localVehicle->energy() < 1 || startTicks < 40) drawOverlay(this);
     drawHud(localVehicle);
+    drawHudExtras(this);
 }
 
 void gameDisplay() {
@@ -272,7 +288,7 @@ void gameDisplay() {
                           frameCounter / secondsSinceLastCall());
             frameCounter = 0;
         }
-        drawText(5, windowHeight - 10, frameRateText);
+        drawOutlinedText(5, windowHeight - 10, frameRateText, 0, 0, 0, 1, 1, 1);
     }
     glutSwapBuffers();
 }

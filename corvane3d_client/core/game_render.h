@@ -18,6 +18,13 @@ void loadHudTextures();
 void loadOverlayTextures();
 // Draws black text at window pixel (x, y), origin bottom-left; '\n' starts a new line.
 void drawText(int x, int y, const char* text);
+// Pushes both matrices: a projection of window pixels (origin bottom-left) and an identity
+// model-view.
+void beginWindowSpace();
+// Pops what beginWindowSpace pushed.
+void endWindowSpace();
+// drawText in the colour (r, g, b).
+void drawTextColoured(int x, int y, const char* text, float r, float g, float b);
 // Seconds since the previous call (the first call measures from 0).
 float secondsSinceLastCall();
 // The game's GLUT display callback: clear, render the game, frame-rate text, swap.

@@ -20,6 +20,7 @@
 #include "net.h"
 #include "platform.h"
 #include "random.h"
+#include "saved_settings.h"
 #include "sound.h"
 #include "vehicle.h"
 #include "world.h"
@@ -59,6 +60,7 @@ void reshape(int width, int height) {
 }
 
 void quit() {
+    saveSettingsNow();
     delete gGame;
     gGame = nullptr;
     delete gMenu;
@@ -107,6 +109,7 @@ int main(int argc, char** argv) {
     windowHeight = 256;
     serverAddress[0] = '\0';
     copyText(nickName, "CORVANE", sizeof nickName);
+    restoreSavedSettings();
     if (!parseCommandLine(argc, argv, &options)) {
         printUsage();
         std::exit(1);
@@ -146,7 +149,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     gSound = new Sound;
-    if (!options.noSound) gSound->init();
+    if (!options.noSound && savedSoundWanted()) gSound->init();
+    noteRunSettings();
     gGame = new Game;
     gGame->lights->setUp();
     gMenu = new Menu;

@@ -12,6 +12,7 @@
 #include "glpng.h"
 #include "net.h"
 #include "platform.h"
+#include "saved_settings.h"
 #include "sound.h"
 #include "target_colours.h"
 #include "vehicle.h"
@@ -249,15 +250,17 @@ void Menu::keyboard(unsigned char key, int, int) {
     if (!editing_) {
         if (key == 13) {
             runAction();
+            saveSettingsNow();
             redisplay();
         } else if (key == 27 || key == 'Q' || key == 'q') {
             if (menuQuit) menuQuit();
         }
         return;
     }
-    if (key == 13 || key == 27)
+    if (key == 13 || key == 27) {
         runAction();
-    else
+        saveSettingsNow();
+    } else
         editKey(key);
     redisplay();
 }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "random.h"
+#include "slide_move.h"
 #include "vehicle.h"
 #include "world.h"
 
@@ -52,14 +53,31 @@ Vector3 drivenPosition(const Vehicle& car, int32_t moveInput) {
     return position;
 }
 
-bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInput, Vector3 view) {
+bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInput, Vector3 view,
+                  bool slide) {
     if (turnInput != 0) {
         Vector3 heading = turnedHeading(car, turnInput);
-        if (world.isFree(car.position() * 100.0, heading, view)) car.setHeading(heading);
+        Vector3 position = car.position();
+        if (world.isFree(position * 100.0, heading, view)) {
+            car.setHeading(heading);
+        } else if (slide && nudgeToTurn(world, view, heading, &position, &heading)) {
+            car.setPosition(position);
+            car.setHeading(heading);
+        }
     }
     if (moveInput != 0) {
         Vector3 position = drivenPosition(car, moveInput);
-        if (world.isFree(position * 100.0, car.heading(), view)) car.setPosition(position);
+        Vector3 heading = car.heading();
+        if (world.isFree(position * 100.0, heading, view)) {
+            car.setPosition(position);
+        } else if (slide) {
+            position = car.position();
+            if (slideAlongWall(world, view, car.speed() * moveInput / 2.0 * kPi / 180.0, &position,
+                               &heading)) {
+                car.setPosition(position);
+                car.setHeading(heading);
+            }
+        }
     }
     if (turnInput == 0 && moveInput == 0) return false;
     car.updateOrientation();

@@ -19,9 +19,12 @@ Vector3 turnedHeading(const Vehicle& car, int32_t turnInput);
 // degrees of arc.
 Vector3 drivenPosition(const Vehicle& car, int32_t moveInput);
 
-// One tick of steering: turns, then drives, each only when world.isFree allows it with view.
-// Recomputes the car's orientation and returns true when either input was non-zero.
-bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInput, Vector3 view);
+// One tick of steering: turns, then drives, each only when world.isFree allows it with view; with
+// slide (HANDLING: SLIDE) a refused move slides along the wall and a refused turn nudges the car
+// free (slide_move.h). Recomputes the car's orientation and returns true when either input was
+// non-zero.
+bool steerVehicle(World& world, Vehicle& car, int32_t turnInput, int32_t moveInput, Vector3 view,
+                  bool slide = false);
 
 // True when no wall covers car where it stands and it can take two steps forward or two back.
 bool canDriveAway(World& world, const Vehicle& car);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,11 @@ namespace testproc {
 
 class Child {
   public:
-    // Starts path with args; stdout and stderr are captured separately.
-    Child(const std::string& path, const std::vector<std::string>& args) {
+    // Starts path with args; stdout and stderr are captured separately. env holds "NAME=value"
+    // entries for the child; unless env names XDG_CONFIG_HOME, the child gets one where no folder
+    // can be made, so a client under test never reads or writes the user's settings.
+    Child(const std::string& path, const std::vector<std::string>& args,
+          const std::vector<std::string>& env = {}) {
         int out[2], err[2];
         if (pipe(out) != 0 || pipe(err) != 0) return;
         pid_ = fork();
@@ -25,6 +29,9 @@ class Child {
             dup2(err[1], 2);
             close(out[0]);
             close(err[0]);
+            setenv("XDG_CONFIG_HOME", "/dev/null/corvane3d-test", 1);
+            for (const std::string& e : env)
+                putenv(const_cast<char*>(e.c_str()));
             std::vector<char*> argv;
             argv.push_back(const_cast<char*>(path.c_str()));
             for (const std::string& a : args)
