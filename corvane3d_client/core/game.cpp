@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bomb.h"
+#include "cpu_players.h"
 #include "globals.h"
 #include "net.h"
 #include "platform.h"
@@ -43,6 +44,7 @@ Game::Game() {
     localVehicle = new Vehicle;
     opponents = new List<Vehicle>;
     bombs = new List<Bomb>;
+    computer = new CpuPlayers;
     localVehicle->setDrawnWhileCloaked(1);
 }
 
@@ -53,6 +55,7 @@ Game::~Game() {
     delete localVehicle;
     delete opponents;
     delete bombs;
+    delete computer;
 }
 
 int32_t Game::localPlayerId() const {
@@ -127,6 +130,7 @@ void Game::start(uint8_t singlePlayer) {
     e.normalize();
     camera->setEye(e * 170.0);
 
+    computer->start(*this, singlePlayer ? opponentLevel : kCpuParked);
     if (platform.installGameCallbacks) platform.installGameCallbacks();
     playMusic(kMusicGame);
     startTicks = 0;
@@ -137,6 +141,7 @@ void Game::start(uint8_t singlePlayer) {
 
 void Game::end() {
     NetLeaveGame(localPlayerId());
+    computer->stop();
     opponents->clear();
     bombs->clear();
     stopMusic(kMusicGame);
@@ -170,36 +175,38 @@ void Game::tick() {
     }
 
     Vehicle* car = localVehicle;
-    if (turnInput != 0) {
-        double angle = car->speed() * turnInput / 3.0;
-        Vector3 heading = car->heading();
-        heading.rotateAround(angle * kPi / 180.0, car->position());
-        if (world->isFree(car->position() * 100.0, heading, camera->view()))
-            car->setHeading(heading);
-    }
-    if (moveInput != 0) {
-        double angle = car->speed() * moveInput / 2.0;
-        Vector3 position = car->position();
-        position.rotateAround(angle * kPi / 180.0, car->heading());
-        if (world->isFree(position * 100.0, car->heading(), camera->view()))
-            car->setPosition(position);
-    }
-    if (turnInput != 0 || moveInput != 0) {
-        car->updateOrientation();
+    steer(car, turnInput, moveInput, camera->view());
+    if (turnInput != 0 || moveInput != 0)
         NetSendVehicleMove(car->id(), car->position(), car->heading());
-    }
+    computer->tick(*this);
 
     updateBombs();
-    pickUpItems();
+    pickUpItems(localVehicle);
     applyFlameEffects();
 }
 
-void Game::pickUpItems() {
-    Vector3 p = localVehicle->position() * 100.0;
+void Game::steer(Vehicle* car, int32_t turn, int32_t move, Vector3 view) {
+    if (turn != 0) {
+        double angle = car->speed() * turn / 3.0;
+        Vector3 heading = car->heading();
+        heading.rotateAround(angle * kPi / 180.0, car->position());
+        if (world->isFree(car->position() * 100.0, heading, view)) car->setHeading(heading);
+    }
+    if (move != 0) {
+        double angle = car->speed() * move / 2.0;
+        Vector3 position = car->position();
+        position.rotateAround(angle * kPi / 180.0, car->heading());
+        if (world->isFree(position * 100.0, car->heading(), view)) car->setPosition(position);
+    }
+    if (turn != 0 || move != 0) car->updateOrientation();
+}
+
+void Game::pickUpItems(Vehicle* car) {
+    Vector3 p = car->position() * 100.0;
     List<WallBlock>& blocks = world->blocks();
     for (WallBlock* b = blocks.first(); b; b = blocks.next()) {
         if (b->state() == 1 && b->item() != 0 && b->contains(p)) {
-            localVehicle->pickUpItem(b->item());
+            car->pickUpItem(b->item());
             b->setItem(0);
             NetSendItemTaken(b->id());
         }

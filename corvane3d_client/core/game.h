@@ -10,6 +10,7 @@
 class World;
 class Vehicle;
 class Bomb;
+class CpuPlayers;
 
 class Camera {
   public:
@@ -72,9 +73,22 @@ class Game {
     // Applies one message received during a game (types 7 to 14); others are ignored.
     void dispatch(const uint8_t* message, size_t length);
 
+    // Turns (turnInput -4, 0 or +4) and drives (moveInput -1 forward, 0, +1 backward) car, each
+    // step taken only where the world's free test, seen along view, lets it; then updates the
+    // car's orientation when an input was given. The local car and the computer cars both move
+    // through here.
+    void steer(Vehicle* car, int32_t turn, int32_t move, Vector3 view);
     // Bomb actions of the local player.
     void dropBomb();
     void fireRemoteBombs();
+    // Drops a bomb where car stands, when it has one available, and announces it.
+    void dropBomb(Vehicle* car);
+    // Sets off every remote bomb of car, when its remote control is on.
+    void fireRemoteBombs(Vehicle* car);
+    // Takes every uncovered item under car.
+    void pickUpItems(Vehicle* car);
+    // Gives a finished bomb back to its owner's car (the local car or an opponent), if present.
+    void returnBomb(int32_t owner);
     // Advances every bomb and retires the finished ones.
     void updateBombs();
     // Applies the flames of every exploded bomb to blocks and cars.
@@ -99,8 +113,9 @@ class Game {
     Vehicle* localVehicle;
     List<Vehicle>* opponents;
     List<Bomb>* bombs;
+    // The minds of the computer opponents of a single-player game.
+    CpuPlayers* computer;
 
   private:
-    void pickUpItems();
     void localHit();
 };

@@ -1,0 +1,911 @@
+#include "cpu_driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <queue>
+#include <set>
+#include <tuple>
+
+#include "danger_map.h"
+#include "item_kind.h"
+#include "planet_graph.h"
+#include "vehicle.h"
+#include "wall_block.h"
+
+namespace {
+const double kPi = 3.141592653589793;
+const double kRadius = 100.0;
+const int64_t kTickMs = 40;
+// Arc driven per tick at speed 1 (half a degree), in world units; turning per tick at speed 1.
+const double kUnitsPerTick = 0.5 * kPi / 180.0 * kRadius;
+const double kTurnDegreesPerTick = 4.0 / 3.0;
+// A turn of this much is made while driving on, at no cost in time.
+const double kFreeTurnDegrees = 20.0;
+const double kSampleUnits = 4.0;
+const double kFlameStepUnits = 3.0 * kPi / 180.0 * 102.0;
+const int64_t kForever = DangerMap::kForever;
+const int64_t kLurkPenaltyMs = 1500;
+
+struct Traits {
+    int64_t reactionMs; // a bomb of another car is noticed this long after it appears
+    int64_t replanMs;   // goals are chosen again this often
+    int64_t escapeReplanMs;
+    int64_t bombLookMs;   // a drop is considered this often
+    double bombChance;    // share of the considered drops that are made
+    int64_t dropMarginMs; // a dropped bomb must leave this much time at the safe place
+    int64_t slackMs;      // uncertainty of every planned arrival ...
+    double slackGrowth;   // ... growing with the time ahead
+    double transitReach;  // flames this close to the car's centre count while passing
+    double restReach;     // and where it stops
+    double misjudgeChance;
+    double minBombValue;
+    bool aims;
+    bool traps;
+    bool picky;
+    int64_t remoteHoldMs;
+    int searchBudget;
+};
+
+const Traits kEasyTraits = {700, 1200, 600, 500,   0.35,  100,   40,   0.05, 6.9,
+                            8.0, 0.25, 1.0, false, false, false, 2500, 250};
+const Traits kHardTraits = {0,    400, 200, 120,  1.0,  700,  120,  0.15, 7.6,
+                            10.0, 0.0, 1.0, true, true, true, 6000, 600};
+
+const Traits& traitsOf(int32_t level) {
+    return level >= kCpuHard ? kHardTraits : kEasyTraits;
+}
+
+Vector3 unit(Vector3 v) {
+    v.normalize();
+    return v;
+}
+
+// The direction at p (unit) towards q, tangent to the sphere.
+Vector3 towards(const Vector3& p, const Vector3& q) {
+    return unit(q - p * p.dot(q));
+}
+
+double arcUnits(const Vector3& a, const Vector3& b) {
+    double c = std::max(-1.0, std::min(1.0, unit(a).dot(unit(b))));
+    return std::acos(c) * kRadius;
+}
+
+// Signed angle (radians) from f to d about the axis p, counter-clockwise seen from outside.
+double signedAngle(const Vector3& f, const Vector3& d, const Vector3& p) {
+    return std::atan2(p.dot(f.cross(d)), f.dot(d));
+}
+
+// The angle in degrees between two lines of travel (a car drives both ways): 0 to 90.
+double lineAngle(const Vector3& a, const Vector3& b) {
+    double c = std::fabs(a.dot(b)) / std::max(1e-12, a.length() * b.length());
+    return std::acos(std::min(1.0, c)) * 180.0 / kPi;
+}
+
+Vector3 forwardOf(const Vector3& position, const Vector3& heading) {
+    return unit(position.cross(heading));
+}
+
+Vector3 between(const Vector3& a, const Vector3& b, double s) {
+    return unit(a + (b - a) * s);
+}
+
+double itemWorth(int32_t item) {
+    switch (item) {
+    case kItemBomb:
+        return 3.0;
+    case kItemPower:
+        return 3.0;
+    case kItemRange:
+        return 2.5;
+    case kItemRemoteControl:
+        return 2.0;
+    case kItemCloak:
+        return 1.5;
+    case kItemSpeed:
+        return 1.5;
+    default:
+        return 0.5;
+    }
+}
+} // namespace
+
+struct CpuDriver::Rules {
+    const std::vector<int8_t>* transit = nullptr;
+    const std::vector<int8_t>* rest = nullptr;
+    const std::vector<int8_t>* lurking = nullptr;
+    const std::vector<uint8_t>* goals = nullptr; // nullptr: any place safe to rest at
+    int64_t now = 0;
+    int64_t restBy = kForever;
+    int budget = 400;
+    double transitReach = 7.0;
+    double restReach = 9.0;
+    int64_t slack = 100;
+    double slackGrowth = 0.1;
+    const std::map<std::pair<int, int>, int64_t>* closed = nullptr;
+};
+
+CpuDriver::CpuDriver(int32_t level, uint32_t seed)
+    : level_(level), seed_(seed), state_(seed ? seed : 0x9e3779b9u) {}
+
+uint32_t CpuDriver::random() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+}
+
+double CpuDriver::chance() {
+    return (random() >> 8) / 16777216.0;
+}
+
+CpuDriver::Car CpuDriver::carOf(const Vehicle& v, const CpuSight& sight, int hint) const {
+    Car c;
+    c.position = unit(v.position());
+    c.heading = v.heading();
+    c.speed = std::max(1, v.speed());
+    c.node = sight.graph->nodeAt(c.position, hint);
+    return c;
+}
+
+std::vector<const Vehicle*> CpuDriver::enemies(const Vehicle& self, const CpuSight& sight) const {
+    std::vector<const Vehicle*> out;
+    for (const Vehicle* v : sight.cars)
+        if (v != &self && v->id() != self.id() && v->energy() > 0 && !v->cloak()) out.push_back(v);
+    return out;
+}
+
+bool CpuDriver::wanted(const Vehicle& self, int32_t item) const {
+    if (!traitsOf(level_).picky) return item != kItemNone;
+    switch (item) {
+    case kItemBomb:
+        return self.bombCapacity() < 10;
+    case kItemPower:
+        return self.energy() < 5;
+    case kItemRange:
+        return self.flameRange() < 8;
+    case kItemRemoteControl:
+        return !self.remoteControl();
+    case kItemCloak:
+        return !self.cloak();
+    case kItemSpeed:
+        return self.speed() < 5;
+    default:
+        return false;
+    }
+}
+
+void CpuDriver::judgeZones(const Vehicle& self, const CpuSight& sight) {
+    const Traits& t = traitsOf(level_);
+    const DangerMap& danger = *sight.danger;
+    const int n = danger.count();
+    judgeTransit_.assign(n, 0);
+    judgeRest_.assign(n, 0);
+    judgeLurking_.assign(n, -1);
+    for (int i = 0; i < n; ++i) {
+        const FlameZone& z = danger.zone(i);
+        const bool own = z.owner == self.id();
+        if (!own && sight.now < z.seenAt + t.reactionMs) {
+            judgeTransit_[i] = judgeRest_[i] = -1;
+            continue;
+        }
+        auto key = std::make_pair(z.owner, z.number);
+        auto found = misjudged_.find(key);
+        if (found == misjudged_.end())
+            found = misjudged_.emplace(key, chance() < t.misjudgeChance).first;
+        int8_t shortBy = found->second && z.range > 1 ? 1 : 0;
+        judgeRest_[i] = shortBy;
+        judgeTransit_[i] = z.waiting ? -1 : shortBy;
+        if (z.waiting && !own) judgeLurking_[i] = shortBy;
+    }
+    if (misjudged_.size() > 400) misjudged_.clear();
+}
+
+bool CpuDriver::safeToRest(const Vector3& p, int64_t arrival, const CpuSight& sight,
+                           const std::vector<int8_t>& judge, const Rules& rules) const {
+    int64_t last = sight.danger->lastBurn(p, rules.restReach, &judge);
+    return last < 0 || last + rules.slack < arrival;
+}
+
+CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& rules) const {
+    const PlanetGraph& graph = *sight.graph;
+    const DangerMap& danger = *sight.danger;
+    const int count = PlanetGraph::kNodeCount;
+    const double unitsPerMs = kUnitsPerTick * car.speed / kTickMs;
+    const double degreesPerMs = kTurnDegreesPerTick * car.speed / kTickMs;
+    const bool lurk = rules.lurking && std::any_of(rules.lurking->begin(), rules.lurking->end(),
+                                                   [](int8_t j) { return j >= 0; });
+
+    auto slackAt = [&](int64_t t) {
+        return rules.slack + static_cast<int64_t>(rules.slackGrowth * (t - rules.now));
+    };
+    // Whether the car, at a from time t, can turn and drive to b with no flame near it on the way
+    // (waiting at a for flames to die if need be); sets the arrival time and a cost for passing
+    // where a remote bomb lurks. The car's own starting place is not questioned.
+    auto leg = [&](const Vector3& a, const Vector3& dirIn, const Vector3& b, int64_t t, bool here,
+                   int64_t* arrive, int64_t* cost, Vector3* dirOut) {
+        double length = arcUnits(a, b);
+        Vector3 d = length > 1e-6 ? towards(a, b) : dirIn;
+        double turn = std::max(0.0, lineAngle(dirIn, d) - kFreeTurnDegrees);
+        int64_t turnMs = static_cast<int64_t>(turn / degreesPerMs);
+        int64_t driveMs = static_cast<int64_t>(length / unitsPerMs);
+        int samples = std::max(1, static_cast<int>(std::ceil(length / kSampleUnits)));
+        for (int wait = 0; wait <= 8; ++wait) {
+            int64_t depart = t + wait * 250;
+            if (here && wait > 0) break;
+            if (!here && danger.burning(a, rules.transitReach, t - slackAt(t),
+                                        depart + turnMs + slackAt(depart), rules.transit))
+                continue;
+            bool clear = true;
+            int64_t penalty = 0;
+            for (int i = 1; i <= samples && clear; ++i) {
+                double s = static_cast<double>(i) / samples;
+                Vector3 p = between(a, b, s);
+                int64_t at = depart + turnMs + static_cast<int64_t>(driveMs * s);
+                int64_t slack = slackAt(at);
+                if (danger.burning(p, rules.transitReach, at - slack, at + slack, rules.transit))
+                    clear = false;
+                else if (lurk && penalty == 0 &&
+                         danger.burning(p, rules.transitReach, rules.now, kForever, rules.lurking))
+                    penalty = kLurkPenaltyMs;
+            }
+            if (!clear) continue;
+            *arrive = depart + turnMs + driveMs;
+            *cost = penalty;
+            *dirOut = d;
+            return true;
+        }
+        return false;
+    };
+
+    const int64_t never = std::numeric_limits<int64_t>::max() / 2;
+    std::vector<int64_t> arrival(count, never);
+    std::vector<int64_t> penalty(count, 0);
+    std::vector<int> previous(count, -1);
+    std::vector<Vector3> entry(count);
+    std::vector<Vector3> direction(count);
+    std::vector<uint8_t> done(count, 0);
+    using Entry = std::pair<int64_t, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+
+    const int start = car.node;
+    arrival[start] = rules.now;
+    entry[start] = car.position;
+    direction[start] = forwardOf(car.position, car.heading);
+    open.push({rules.now, start});
+
+    int found = -1;
+    Vector3 finalPoint;
+    int64_t finalTime = 0;
+    int fallback = -1;
+    Vector3 fallbackPoint;
+    int64_t fallbackTime = 0;
+    int64_t fallbackScore = std::numeric_limits<int64_t>::min();
+    int expanded = 0;
+
+    while (!open.empty() && expanded < rules.budget) {
+        Entry e = open.top();
+        open.pop();
+        const int n = e.second;
+        if (done[n] || e.first > arrival[n] + penalty[n]) continue;
+        done[n] = 1;
+        ++expanded;
+        const int64_t t = arrival[n];
+
+        bool goalNode = rules.goals ? (*rules.goals)[n] != 0 : !graph.blocked(n);
+        if (goalNode) {
+            Vector3 target = (n == start && !rules.goals) ? entry[n] : graph.centre(n);
+            int64_t at = 0;
+            int64_t extra = 0;
+            Vector3 dir;
+            if (leg(entry[n], direction[n], target, t, n == start, &at, &extra, &dir)) {
+                bool rests = safeToRest(target, at, sight, *rules.rest, rules);
+                if (rests && at <= rules.restBy) {
+                    found = n;
+                    finalPoint = target;
+                    finalTime = at;
+                    break;
+                }
+                if (!rules.goals) {
+                    int64_t lastBurn = danger.lastBurn(target, rules.restReach, rules.rest);
+                    int64_t score = rests ? kForever - at : -lastBurn;
+                    if (score > fallbackScore) {
+                        fallbackScore = score;
+                        fallback = n;
+                        fallbackPoint = target;
+                        fallbackTime = at;
+                    }
+                }
+            }
+        }
+
+        const std::vector<int>& next = graph.neighbours(n);
+        for (int m : next) {
+            if (done[m] || graph.blocked(m)) continue;
+            if (rules.closed) {
+                auto c = rules.closed->find({n, m});
+                if (c != rules.closed->end() && c->second > rules.now) continue;
+            }
+            Vector3 gate = graph.portal(n, m);
+            int64_t at = 0;
+            int64_t extra = 0;
+            Vector3 dir;
+            if (!leg(entry[n], direction[n], gate, t, n == start, &at, &extra, &dir)) continue;
+            extra += penalty[n];
+            if (at + extra < arrival[m] + penalty[m] || arrival[m] == never) {
+                arrival[m] = at;
+                penalty[m] = extra;
+                previous[m] = n;
+                entry[m] = gate;
+                direction[m] = dir;
+                open.push({at + extra, m});
+            }
+        }
+    }
+
+    CpuRoute route;
+    int last = found;
+    if (found < 0) {
+        if (fallback < 0) return route;
+        last = fallback;
+        finalPoint = fallbackPoint;
+        finalTime = fallbackTime;
+    }
+    route.reached = found >= 0;
+    for (int n = last; n >= 0; n = previous[n])
+        route.nodes.push_back(n);
+    std::reverse(route.nodes.begin(), route.nodes.end());
+    for (size_t k = 1; k < route.nodes.size(); ++k) {
+        route.points.push_back(entry[route.nodes[k]]);
+        route.times.push_back(arrival[route.nodes[k]]);
+    }
+    route.points.push_back(finalPoint);
+    route.times.push_back(finalTime);
+    return route;
+}
+
+CpuRoute CpuDriver::planEscape(const Vehicle& car, const CpuSight& sight) {
+    if (judgeRest_.size() != static_cast<size_t>(sight.danger->count())) judgeZones(car, sight);
+    const Traits& t = traitsOf(level_);
+    Rules rules;
+    rules.transit = &judgeTransit_;
+    rules.rest = &judgeRest_;
+    rules.lurking = &judgeLurking_;
+    rules.now = sight.now;
+    rules.budget = t.searchBudget;
+    rules.transitReach = t.transitReach;
+    rules.restReach = t.restReach;
+    rules.slack = t.slackMs;
+    rules.slackGrowth = t.slackGrowth;
+    rules.closed = &closed_;
+    return search(carOf(car, sight, node_), sight, rules);
+}
+
+bool CpuDriver::canOutrunBombHere(const Vehicle& car, CpuSight& sight) {
+    judgeZones(car, sight);
+    int z = sight.danger->addZone(unit(car.position()), car.heading(), car.flameRange(),
+                                  car.remoteControl(), car.id(), sight.now);
+    const FlameZone& zone = sight.danger->zone(z);
+    judgeTransit_.push_back(zone.waiting ? -1 : 0);
+    judgeRest_.push_back(0);
+    judgeLurking_.push_back(-1);
+    const Traits& t = traitsOf(level_);
+    Rules rules;
+    rules.transit = &judgeTransit_;
+    rules.rest = &judgeRest_;
+    rules.lurking = &judgeLurking_;
+    rules.now = sight.now;
+    rules.restBy = zone.waiting ? kForever : zone.start - t.dropMarginMs;
+    rules.budget = t.searchBudget;
+    rules.transitReach = t.transitReach;
+    rules.restReach = t.restReach;
+    rules.slack = t.slackMs;
+    rules.slackGrowth = t.slackGrowth;
+    rules.closed = &closed_;
+    CpuRoute escape = search(carOf(car, sight, node_), sight, rules);
+    sight.danger->removeLast();
+    judgeTransit_.pop_back();
+    judgeRest_.pop_back();
+    judgeLurking_.pop_back();
+    if (escape.reached) {
+        route_ = escape;
+        next_ = 0;
+    }
+    return escape.reached;
+}
+
+bool CpuDriver::enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) const {
+    const int n = sight.danger->count();
+    std::vector<int8_t> transit(n, 0), rest(n, 0);
+    for (int i = 0; i < n; ++i)
+        if (sight.danger->zone(i).waiting) transit[i] = -1;
+    Rules rules;
+    rules.transit = &transit;
+    rules.rest = &rest;
+    rules.now = sight.now;
+    rules.restBy = sight.danger->zone(n - 1).start;
+    rules.budget = 150;
+    rules.transitReach = DangerMap::kCarReach;
+    rules.restReach = DangerMap::kCarReach + 1.0;
+    rules.slack = 0;
+    rules.slackGrowth = 0.0;
+    CpuRoute r = search(carOf(enemy, sight, -1), sight, rules);
+    return r.reached;
+}
+
+double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
+    const Traits& t = traitsOf(level_);
+    const PlanetGraph& graph = *sight.graph;
+    const FlameZone& z = sight.danger->zone(zone);
+    double value = 0.0;
+
+    std::set<int> doomed;
+    for (int i = 0; i < sight.danger->count(); ++i) {
+        if (i == zone || sight.danger->zone(i).waiting) continue;
+        int hint = -1;
+        for (const FlameRect& r : sight.danger->zone(i).rects) {
+            hint = graph.nodeAt(r.centre, hint);
+            if (graph.blocked(hint)) doomed.insert(hint);
+        }
+    }
+    std::set<int> burnt;
+    int hint = node_;
+    for (const FlameRect& r : z.rects) {
+        hint = graph.nodeAt(r.centre, hint);
+        if (graph.blocked(hint) && !doomed.count(hint) &&
+            graph.block(hint)->contains(r.centre * 1.02))
+            burnt.insert(hint);
+    }
+    for (int b : burnt)
+        value += b == openNode_ ? 3.0 : 1.0;
+
+    for (const Vehicle* e : enemies(self, sight)) {
+        if (DangerMap::distance(z, e->position()) >= DangerMap::kCarReach + 0.5) continue;
+        double hit = 1.5;
+        if (t.traps && !enemyCanEscape(*e, sight)) hit = 8.0;
+        if (e->id() == sight.favouriteTarget) hit *= 1.5;
+        value += hit;
+    }
+    return value;
+}
+
+bool CpuDriver::considerBomb(const Vehicle& self, CpuSight& sight) {
+    const Traits& t = traitsOf(level_);
+    if (self.bombsAvailable() <= 0) return false;
+    int z = sight.danger->addZone(unit(self.position()), self.heading(), self.flameRange(),
+                                  self.remoteControl(), self.id(), sight.now);
+    double value = bombValue(self, sight, z);
+    sight.danger->removeLast();
+    if (value < t.minBombValue) return false;
+    if (chance() >= t.bombChance) return false;
+    if (!canOutrunBombHere(self, sight)) return false;
+    mode_ = kEscape;
+    plannedAt_ = sight.now;
+    plannedZones_ = sight.danger->count() + 1;
+    return true;
+}
+
+bool CpuDriver::considerAim(const Vehicle& self, CpuSight& sight) {
+    const Traits& t = traitsOf(level_);
+    const PlanetGraph& graph = *sight.graph;
+    if (self.bombsAvailable() <= 0) return false;
+    const Vector3 p = unit(self.position());
+    const double reach = self.flameRange() * kFlameStepUnits + 6.0;
+    std::vector<Vector3> targets;
+    if (t.aims) {
+        const Vehicle* prey = nullptr;
+        double best = reach;
+        for (const Vehicle* e : enemies(self, sight)) {
+            double d = arcUnits(p, e->position());
+            if (e->id() == sight.favouriteTarget) d *= 0.8;
+            if (d < best) {
+                best = d;
+                prey = e;
+            }
+        }
+        if (prey) targets.push_back(unit(prey->position()));
+    }
+    if (goal_ == kGoOpen && openNode_ >= 0 && graph.blocked(openNode_) &&
+        arcUnits(p, graph.centre(openNode_)) < reach)
+        targets.push_back(graph.centre(openNode_));
+
+    const Vector3 f = forwardOf(p, self.heading());
+    for (const Vector3& target : targets) {
+        Vector3 d = towards(p, target);
+        double turn = 0.0;
+        double least = 10.0;
+        for (int k = 0; k < 3; ++k) {
+            Vector3 strip = f;
+            strip.rotateAround(k * 2.0 * kPi / 3.0, p);
+            double a = signedAngle(strip, d, p);
+            if (std::fabs(a) < least) {
+                least = std::fabs(a);
+                turn = a;
+            }
+        }
+        if (least < 3.0 * kPi / 180.0) continue;
+        Vector3 heading = self.heading();
+        heading.rotateAround(turn, p);
+        if (!graph.carFits(p, heading, node_)) continue;
+        sight.danger->addZone(p, heading, self.flameRange(), self.remoteControl(), self.id(),
+                              sight.now);
+        double value = bombValue(self, sight, sight.danger->count() - 1);
+        sight.danger->removeLast();
+        if (value < t.minBombValue) continue;
+        aimHeading_ = heading;
+        aimTicks_ =
+            static_cast<int>(least * 180.0 / kPi / (kTurnDegreesPerTick * self.speed())) + 3;
+        mode_ = kAim;
+        return true;
+    }
+    return false;
+}
+
+bool CpuDriver::considerRemote(const Vehicle& self, const CpuSight& sight) const {
+    const DangerMap& danger = *sight.danger;
+    bool holding = false;
+    for (int i = 0; i < danger.count(); ++i) {
+        const FlameZone& z = danger.zone(i);
+        if (z.owner != self.id() || !z.remote) continue;
+        if (DangerMap::distance(z, self.position()) < traitsOf(level_).transitReach + 1.0)
+            return false;
+        holding = holding || z.waiting;
+    }
+    if (!holding || holdingSince_ < 0) return false;
+    for (const Vehicle* e : enemies(self, sight)) {
+        for (int i = 0; i < danger.count(); ++i) {
+            const FlameZone& z = danger.zone(i);
+            if (z.owner == self.id() && z.waiting &&
+                DangerMap::distance(z, e->position()) < DangerMap::kCarReach)
+                return true;
+        }
+    }
+    int64_t held = sight.now - holdingSince_;
+    return held >= traitsOf(level_).remoteHoldMs ||
+           (self.bombsAvailable() == 0 && held >= traitsOf(level_).remoteHoldMs / 3);
+}
+
+void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
+    const Traits& t = traitsOf(level_);
+    const PlanetGraph& graph = *sight.graph;
+    PlanetGraph::Costs costs;
+    costs.crowdingWeight = 0.15;
+    std::vector<double> distance;
+    std::vector<int> previous;
+    graph.shortestPaths(node_, costs, distance, previous);
+    const double inf = std::numeric_limits<double>::infinity();
+
+    Goal goal = kNoGoal;
+    int target = -1;
+    int open = -1;
+    double best = 0.0;
+    auto offer = [&](Goal g, int node, double score, int opens) {
+        if (node < 0 || score <= best) return;
+        best = score;
+        goal = g;
+        target = node;
+        open = opens;
+    };
+
+    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+        WallBlock* b = graph.block(n);
+        if (!b || b->state() == 0 || b->item() == kItemNone || distance[n] == inf) continue;
+        if (!wanted(self, b->item())) continue;
+        offer(kGoItem, n, itemWorth(b->item()) / (1.0 + distance[n] / 30.0), -1);
+    }
+
+    const Vector3 p = unit(self.position());
+    const Vehicle* prey = nullptr;
+    double nearest = inf;
+    for (const Vehicle* e : enemies(self, sight)) {
+        double d = arcUnits(p, e->position());
+        if (t.picky && e->id() == sight.favouriteTarget) d *= 0.6;
+        if (d < nearest) {
+            nearest = d;
+            prey = e;
+        }
+    }
+    if (prey) {
+        int n = graph.nodeAt(prey->position());
+        double hunt = t.picky ? (prey->id() == sight.favouriteTarget ? 3.0 : 2.0) : 1.5;
+        if (distance[n] < inf) {
+            offer(kGoEnemy, n, hunt / (1.0 + distance[n] / 60.0), -1);
+        } else {
+            PlanetGraph::Costs through;
+            through.blockedCost = 80.0;
+            through.crowdingWeight = 0.15;
+            std::vector<double> d2;
+            std::vector<int> p2;
+            graph.shortestPaths(node_, through, d2, p2);
+            std::vector<int> path = PlanetGraph::pathTo(n, p2, d2);
+            for (size_t k = 1; k < path.size(); ++k) {
+                if (!graph.blocked(path[k])) continue;
+                int before = path[k - 1];
+                if (distance[before] < inf)
+                    offer(kGoOpen, before, 1.2 * hunt / (1.0 + distance[before] / 60.0), path[k]);
+                break;
+            }
+        }
+    }
+
+    // A block next to the way: breaking it may uncover an item.
+    double blockWorth = self.flameRange() < 6 || self.bombCapacity() < 5 ? 0.9 : 0.4;
+    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+        if (!graph.blocked(n)) continue;
+        for (int m : graph.neighbours(n)) {
+            if (graph.blocked(m) || distance[m] == inf || m == node_) continue;
+            offer(kGoOpen, m, blockWorth / (1.0 + distance[m] / 25.0), n);
+        }
+    }
+
+    if (goal == kNoGoal) {
+        for (int tries = 0; tries < 8 && goal == kNoGoal; ++tries) {
+            int n = static_cast<int>(random() % PlanetGraph::kNodeCount);
+            if (distance[n] < inf && distance[n] > 30.0) offer(kGoWander, n, 0.05, -1);
+        }
+    }
+
+    goal_ = goal;
+    goalNode_ = target;
+    openNode_ = open;
+    route_ = CpuRoute();
+    next_ = 0;
+    if (goal == kNoGoal) return;
+
+    std::vector<uint8_t> goals(PlanetGraph::kNodeCount, 0);
+    goals[target] = 1;
+    Rules rules;
+    rules.transit = &judgeTransit_;
+    rules.rest = &judgeRest_;
+    rules.lurking = &judgeLurking_;
+    rules.goals = &goals;
+    rules.now = sight.now;
+    rules.budget = t.searchBudget * 2;
+    rules.transitReach = t.transitReach;
+    rules.restReach = t.restReach;
+    rules.slack = t.slackMs;
+    rules.slackGrowth = t.slackGrowth;
+    rules.closed = &closed_;
+    route_ = search(carOf(self, sight, node_), sight, rules);
+    if (!route_.reached) {
+        route_ = CpuRoute();
+        goal_ = kNoGoal;
+    }
+}
+
+bool CpuDriver::routeStillGood(const CpuSight& sight) const {
+    const Traits& t = traitsOf(level_);
+    for (size_t k = next_; k < route_.points.size(); ++k) {
+        int64_t at = route_.times[k];
+        int64_t slack = t.slackMs + static_cast<int64_t>(t.slackGrowth * (at - sight.now));
+        if (sight.danger->burning(route_.points[k], t.transitReach, at - slack, at + slack,
+                                  &judgeTransit_))
+            return false;
+    }
+    return true;
+}
+
+void CpuDriver::steer(const Vehicle& self, const CpuSight& sight, CpuAction& action) {
+    const Vector3 p = unit(self.position());
+    const double step = kUnitsPerTick * std::max(1, self.speed());
+    while (next_ < route_.points.size()) {
+        const Vector3& w = route_.points[next_];
+        double d = arcUnits(p, w);
+        bool last = next_ + 1 == route_.points.size();
+        if (d < (last ? std::max(1.5, step * 0.6) : std::max(3.0, step))) {
+            ++next_;
+            continue;
+        }
+        if (!last) {
+            // Passed the point already: it lies behind on the way to the next one.
+            Vector3 along = towards(w, route_.points[next_ + 1]);
+            if ((p - w).dot(along) > 0.0 && d < 6.0) {
+                ++next_;
+                continue;
+            }
+        }
+        break;
+    }
+    if (next_ >= route_.points.size()) return;
+
+    const Vector3 target = route_.points[next_];
+    const double unitsPerMs = step / kTickMs;
+    const bool early = route_.times[next_] - sight.now > arcUnits(p, target) / unitsPerMs + 400;
+    Vector3 d = towards(p, target);
+    Vector3 f = forwardOf(p, self.heading());
+    double a = signedAngle(f, d, p);
+    int32_t move = -1;
+    if (std::fabs(a) > kPi / 2.0) {
+        move = 1;
+        a = a > 0 ? a - kPi : a + kPi;
+    }
+    double degrees = a * 180.0 / kPi;
+    double perTick = kTurnDegreesPerTick * std::max(1, self.speed());
+    if (std::fabs(degrees) > perTick / 2.0) action.turnInput = degrees > 0 ? 4 : -4;
+    double tolerance = sight.graph->crowding(node_) > 0 ? 25.0 : 40.0;
+    if (std::fabs(degrees) < tolerance && !early) action.moveInput = move;
+}
+
+bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
+    if (next_ >= route_.points.size()) return false;
+    const PlanetGraph& graph = *sight.graph;
+    const Vector3 target = route_.points[next_];
+    const int speed = std::max(1, self.speed());
+    struct State {
+        Vector3 p;
+        Vector3 h;
+        int node;
+        int parent;
+        int8_t turn;
+        int8_t move;
+        int depth;
+    };
+    std::vector<State> states;
+    std::set<std::tuple<long, long, long, long>> seen;
+    const Vector3 reference(0.37, 0.59, 0.71);
+    auto key = [&](const Vector3& p, const Vector3& h) {
+        Vector3 r = unit(reference.cross(p));
+        double a = std::atan2(p.dot(r.cross(h)), r.dot(h)) * 180.0 / kPi;
+        if (a < 0) a += 180.0;
+        if (a >= 180.0) a -= 180.0;
+        return std::make_tuple(std::lround(p.x * kRadius), std::lround(p.y * kRadius),
+                               std::lround(p.z * kRadius), std::lround(a / 6.0) % 30);
+    };
+    const Vector3 p0 = unit(self.position());
+    const double start = arcUnits(p0, target);
+    states.push_back({p0, self.heading(), node_, -1, 0, 0, 0});
+    seen.insert(key(p0, self.heading()));
+    int goal = -1;
+    for (size_t i = 0; i < states.size() && states.size() < 400 && goal < 0; ++i) {
+        const State s = states[i];
+        if (s.depth >= 14) continue;
+        for (int turn = -1; turn <= 1 && goal < 0; ++turn) {
+            for (int move = -1; move <= 1 && goal < 0; ++move) {
+                if (turn == 0 && move == 0) continue;
+                Vector3 p = s.p;
+                Vector3 h = s.h;
+                if (turn) {
+                    Vector3 c = h;
+                    c.rotateAround(speed * turn * 4 / 3.0 * kPi / 180.0, p);
+                    if (graph.carFits(p, c, s.node)) h = c;
+                }
+                int node = s.node;
+                if (move) {
+                    Vector3 c = p;
+                    c.rotateAround(speed * move / 2.0 * kPi / 180.0, h);
+                    int cn = graph.nodeAt(c, node);
+                    if (graph.carFits(c, h, cn)) {
+                        p = c;
+                        node = cn;
+                    }
+                }
+                if (!seen.insert(key(p, h)).second) continue;
+                states.push_back({p, h, node, static_cast<int>(i), static_cast<int8_t>(turn),
+                                  static_cast<int8_t>(move), s.depth + 1});
+                double d = arcUnits(p, target);
+                if (d < start - 3.0 || d < 2.0) goal = static_cast<int>(states.size()) - 1;
+            }
+        }
+    }
+    if (goal < 0) return false;
+    recovery_.clear();
+    for (int i = goal; states[i].parent >= 0; i = states[i].parent)
+        recovery_.push_back({states[i].turn * 4, states[i].move});
+    return true;
+}
+
+CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
+    CpuAction action;
+    if (level_ == kCpuParked || self.energy() < 1 || !sight.graph || !sight.danger) return action;
+    const Traits& t = traitsOf(level_);
+    const int64_t now = sight.now;
+    const Vector3 p = unit(self.position());
+    node_ = sight.graph->nodeAt(p, node_);
+    judgeZones(self, sight);
+
+    bool moved = !(self.position() == lastPosition_) || !(self.heading() == lastHeading_);
+    lastPosition_ = self.position();
+    lastHeading_ = self.heading();
+    stuckTicks_ = moved ? 0 : stuckTicks_ + 1;
+
+    for (auto c = closed_.begin(); c != closed_.end();)
+        c = c->second <= now ? closed_.erase(c) : std::next(c);
+
+    bool remoteHeld = false;
+    for (int i = 0; i < sight.danger->count(); ++i)
+        remoteHeld = remoteHeld ||
+                     (sight.danger->zone(i).owner == self.id() && sight.danger->zone(i).waiting);
+    if (!remoteHeld)
+        holdingSince_ = -1;
+    else if (holdingSince_ < 0)
+        holdingSince_ = now;
+    action.fireRemote = self.remoteControl() && considerRemote(self, sight);
+
+    const bool threatened =
+        sight.danger->burning(p, t.transitReach + 1.0, now, kForever, &judgeRest_);
+    if (threatened) {
+        bool stale = mode_ != kEscape || now - plannedAt_ >= t.escapeReplanMs ||
+                     plannedZones_ != sight.danger->count() || next_ >= route_.points.size();
+        if (stale) {
+            mode_ = kEscape;
+            route_ = planEscape(self, sight);
+            next_ = 0;
+            plannedAt_ = now;
+            plannedZones_ = sight.danger->count();
+            recovery_.clear();
+        }
+    } else if (mode_ == kEscape) {
+        mode_ = kRoam;
+        goal_ = kNoGoal;
+        route_ = CpuRoute();
+    }
+
+    if (mode_ != kEscape && now >= nextBombLook_) {
+        nextBombLook_ = now + t.bombLookMs;
+        if (considerBomb(self, sight)) {
+            action.dropBomb = true;
+        } else if (mode_ != kAim) {
+            considerAim(self, sight);
+        }
+    }
+
+    if (mode_ == kAim && !action.dropBomb) {
+        Vector3 f = forwardOf(p, self.heading());
+        Vector3 want = forwardOf(p, aimHeading_);
+        double a = signedAngle(f, want, p) * 180.0 / kPi;
+        double perTick = kTurnDegreesPerTick * std::max(1, self.speed());
+        if (std::fabs(a) <= perTick / 2.0 || aimTicks_-- <= 0 || stuckTicks_ > 1) {
+            mode_ = kRoam;
+            nextBombLook_ = now;
+        } else {
+            action.turnInput = a > 0 ? 4 : -4;
+            return action;
+        }
+    }
+
+    if (mode_ == kRoam) {
+        bool due = route_.points.empty() || next_ >= route_.points.size() ||
+                   now - plannedAt_ >= t.replanMs || plannedVersion_ != sight.graph->version() ||
+                   plannedZones_ != sight.danger->count();
+        if (!due && goal_ == kGoItem) {
+            WallBlock* b = sight.graph->block(goalNode_);
+            due = !b || b->item() == kItemNone;
+        }
+        if (!due && !routeStillGood(sight)) due = true;
+        if (due) {
+            chooseGoal(self, sight);
+            plannedAt_ = now;
+            plannedVersion_ = sight.graph->version();
+            plannedZones_ = sight.danger->count();
+            recovery_.clear();
+        }
+    }
+
+    if (!recovery_.empty()) {
+        action.turnInput = recovery_.back().first;
+        action.moveInput = recovery_.back().second;
+        recovery_.pop_back();
+        return action;
+    }
+    if (stuckTicks_ >= 3 && next_ < route_.points.size()) {
+        stuckTicks_ = 0;
+        if (unstick(self, sight)) {
+            action.turnInput = recovery_.back().first;
+            action.moveInput = recovery_.back().second;
+            recovery_.pop_back();
+            return action;
+        }
+        if (next_ < route_.nodes.size()) {
+            int from = node_;
+            int to = route_.nodes[std::min(next_ + 1, route_.nodes.size() - 1)];
+            closed_[{from, to}] = now + 4000;
+            closed_[{to, from}] = now + 4000;
+        }
+        route_ = CpuRoute();
+        plannedAt_ = -1;
+        return action;
+    }
+    steer(self, sight, action);
+    return action;
+}

@@ -1,0 +1,233 @@
+// Plays whole matches of computer opponents against each other without a window, on freshly
+// generated labyrinths, and reports per level how often a bomb hurt or killed its own dropper, how
+// long matches last in game time and who wins.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bomb.h"
+#include "clock.h"
+#include "cpu_players.h"
+#include "game.h"
+#include "globals.h"
+#include "platform.h"
+#include "random.h"
+#include "vehicle.h"
+#include "world.h"
+
+namespace {
+
+const int64_t kTickMs = 40;
+const int64_t kLimitMs = 15 * 60 * 1000;
+
+int64_t gameClock = 0;
+int64_t readClock() {
+    return gameClock;
+}
+
+uint32_t lcg = 1;
+int draw() {
+    lcg = lcg * 1103515245u + 12345u;
+    return static_cast<int>((lcg >> 16) & 0x7fff);
+}
+
+struct Match {
+    int64_t durationMs = 0;
+    bool finished = false;
+    int32_t winner = 0; // 0: nobody left or time ran out
+    int32_t winnerLevel = 0;
+    int dropped = 0;
+    int selfHits = 0;
+    int selfKills = 0;
+    int hits = 0;
+};
+
+// One match of three computer cars (ids 2, 3, 4) of the given levels on a normal labyrinth.
+Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
+    lcg = seed;
+    setRandomSource(draw);
+    gameClock = 1000000;
+    setClock(readClock);
+    bombCounter = 1;
+
+    Game game;
+    gGame = &game;
+    game.setLocalPlayerId(1);
+    opponentLevel = levels[0];
+    lobbyList.clear();
+    for (int32_t id = 2; id <= 4; ++id) {
+        LobbyEntry* e = new LobbyEntry;
+        e->playerId = id;
+        for (double& c : e->colour)
+            c = 0.5;
+        lobbyList.append(e);
+    }
+    game.enter(1);
+    lobbyList.clear();
+    for (int k = 1; k < 3; ++k)
+        game.computer->setMindLevel(k + 2, levels[k]);
+    // Nobody plays the local car: it stays out of the game.
+    game.localVehicle->setEnergy(0);
+
+    Match m;
+    const int64_t begin = gameClock;
+    int seenSelfHits = 0;
+    std::vector<std::string> history;
+    while (gameClock - begin < kLimitMs && game.opponents->count() > 1) {
+        gameClock += kTickMs;
+        if (getenv("CPU_TRACE")) {
+            char line[400];
+            int o = 0;
+            for (int32_t i = 0; i < game.opponents->count(); ++i) {
+                Vehicle* v = game.opponents->get(i);
+                CpuDriver* mind = game.computer->mind(v->id());
+                Vector3 p = v->position();
+                o += std::snprintf(
+                    line + o, sizeof line - o, " [%d %s p(%.1f %.1f %.1f) r%zu/%zu %c]", v->id(),
+                    mind && mind->escaping() ? "ESC" : "   ", p.x * 100, p.y * 100, p.z * 100,
+                    mind ? mind->route().points.size() : 0, mind ? mind->route().nodes.size() : 0,
+                    mind && mind->route().reached ? 'R' : '-');
+                if (o >= static_cast<int>(sizeof line)) break;
+            }
+            history.push_back(line);
+            if (history.size() > 120) history.erase(history.begin());
+        }
+        game.tick();
+        int selfHits = 0;
+        for (const auto& h : game.computer->tally().hits)
+            if (h.first.first == h.first.second) selfHits += h.second;
+        if (getenv("CPU_TRACE") && selfHits > seenSelfHits) {
+            std::printf("SELF HIT at t=%.2f\n", (gameClock - begin) / 1000.0);
+            for (int32_t i = 0; i < game.bombs->count(); ++i) {
+                Bomb* b = game.bombs->get(i);
+                Vector3 q = b->position();
+                std::printf("  bomb owner %d range %d exploded %d remote %d hit %d at (%.1f %.1f "
+                            "%.1f) deadline %+lld\n",
+                            b->owner(), b->range(), b->exploded(), b->remote(), b->hitDone(), q.x,
+                            q.y, q.z, static_cast<long long>(b->deadlineMs() - gameClock));
+            }
+            for (size_t k = 0; k < history.size(); k += 4)
+                std::printf("  %3zu%s\n", history.size() - k, history[k].c_str());
+        }
+        seenSelfHits = selfHits;
+        if (verbose && (gameClock - begin) % 5000 == 0) {
+            std::printf("  t=%5.1fs", (gameClock - begin) / 1000.0);
+            for (int32_t i = 0; i < game.opponents->count(); ++i) {
+                Vehicle* v = game.opponents->get(i);
+                std::printf("  [%d e%d b%d r%d]", v->id(), v->energy(), v->bombsAvailable(),
+                            v->flameRange());
+            }
+            std::printf("  bombs %d\n", game.bombs->count());
+        }
+    }
+    m.durationMs = gameClock - begin;
+    m.finished = game.opponents->count() <= 1;
+    if (game.opponents->count() == 1) {
+        m.winner = game.opponents->get(0)->id();
+        m.winnerLevel = levels[m.winner - 2];
+    }
+    const CpuTally& tally = game.computer->tally();
+    for (const auto& d : tally.bombsDropped)
+        m.dropped += d.second;
+    for (const auto& h : tally.hits) {
+        m.hits += h.second;
+        if (h.first.first == h.first.second) m.selfHits += h.second;
+    }
+    for (const auto& k : tally.kills)
+        if (k.first.first == k.first.second) m.selfKills += k.second;
+    game.end();
+    gGame = nullptr;
+    setClock(nullptr);
+    setRandomSource(nullptr);
+    return m;
+}
+
+double percentile(std::vector<int64_t> v, double q) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    size_t i = static_cast<size_t>(q * (v.size() - 1) + 0.5);
+    return v[i] / 1000.0;
+}
+
+const char* levelName(int32_t level) {
+    return level == kCpuHard ? "HARD" : "EASY";
+}
+
+void report(const char* title, const std::vector<Match>& ms) {
+    int dropped = 0, selfHits = 0, selfKills = 0, hits = 0, finished = 0;
+    std::vector<int64_t> durations;
+    int wins[5] = {0, 0, 0, 0, 0};
+    int easyWins = 0, hardWins = 0;
+    for (const Match& m : ms) {
+        dropped += m.dropped;
+        selfHits += m.selfHits;
+        selfKills += m.selfKills;
+        hits += m.hits;
+        durations.push_back(m.durationMs);
+        if (m.finished) ++finished;
+        wins[m.winner]++;
+        if (m.winnerLevel == kCpuEasy) ++easyWins;
+        if (m.winnerLevel == kCpuHard) ++hardWins;
+    }
+    std::printf("%s: %zu matches, %d ended (%d still running after %lld min)\n", title, ms.size(),
+                finished, static_cast<int>(ms.size()) - finished,
+                static_cast<long long>(kLimitMs / 60000));
+    std::printf("  bombs dropped %d, cars hit %d\n", dropped, hits);
+    std::printf("  own bomb hit its dropper: %d (%.1f %% of bombs); killed its dropper: %d "
+                "(%.1f %% of bombs)\n",
+                selfHits, dropped ? 100.0 * selfHits / dropped : 0.0, selfKills,
+                dropped ? 100.0 * selfKills / dropped : 0.0);
+    std::printf("  game time: p50 %.0f s, p90 %.0f s; ended within 5 min: %.0f %%\n",
+                percentile(durations, 0.5), percentile(durations, 0.9),
+                100.0 * std::count_if(ms.begin(), ms.end(), [](const Match& m) {
+                    return m.finished && m.durationMs <= 5 * 60 * 1000;
+                }) / std::max<size_t>(1, ms.size()));
+    std::printf("  winners: car 2 %d, car 3 %d, car 4 %d, none %d (easy %d, hard %d)\n", wins[2],
+                wins[3], wins[4], wins[0], easyWins, hardWins);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int n = 10;
+    uint32_t seed = 1;
+    bool verbose = false;
+    std::string which = "all";
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-v"))
+            verbose = true;
+        else if (!std::strcmp(argv[i], "-seed") && i + 1 < argc)
+            seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        else if (!std::strcmp(argv[i], "-only") && i + 1 < argc)
+            which = argv[++i];
+        else if (argv[i][0] != '-')
+            n = std::max(1, std::atoi(argv[i]));
+        else {
+            std::fprintf(stderr,
+                         "usage: corvane_cpu_matches [N] [-seed S] [-only easy|hard|mixed] [-v]\n");
+            return 1;
+        }
+    }
+    gameMode = 1;
+    struct Setup {
+        const char* name;
+        int32_t levels[3];
+    } setups[] = {{"easy", {kCpuEasy, kCpuEasy, kCpuEasy}},
+                  {"hard", {kCpuHard, kCpuHard, kCpuHard}},
+                  {"mixed", {kCpuHard, kCpuEasy, kCpuEasy}}};
+    for (const Setup& s : setups) {
+        if (which != "all" && which != s.name) continue;
+        std::vector<Match> ms;
+        for (int i = 0; i < n; ++i) {
+            if (verbose) std::printf("%s match %d\n", s.name, i + 1);
+            ms.push_back(play(seed + 7919u * i, s.levels, verbose));
+        }
+        std::string title = std::string(levelName(s.levels[0])) + " x3";
+        if (std::string(s.name) == "mixed") title = "HARD (car 2) against two EASY (cars 3, 4)";
+        report(title.c_str(), ms);
+    }
+    return 0;
+}
