@@ -71,6 +71,18 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         game.computer->setMindLevel(k + 2, levels[k]);
     // Nobody plays the local car: it stays out of the game.
     game.localVehicle->setEnergy(0);
+    for (int32_t i = 0; i < game.opponents->count(); ++i) {
+        Vehicle* v = game.opponents->get(i);
+        for (int tries = 0; tries < 200; ++tries) {
+            Vector3 p = v->position();
+            bool apart = true;
+            for (int32_t j = 0; j < i; ++j)
+                apart = apart && p.dot(game.opponents->get(j)->position()) < 0.866;
+            if (apart && game.world->isFree(p * 100.0, v->heading(), p * -70.0)) break;
+            v->randomStart();
+            v->updateOrientation();
+        }
+    }
 
     Match m;
     const int64_t begin = gameClock;
@@ -117,8 +129,16 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
             std::printf("  t=%5.1fs", (gameClock - begin) / 1000.0);
             for (int32_t i = 0; i < game.opponents->count(); ++i) {
                 Vehicle* v = game.opponents->get(i);
-                std::printf("  [%d e%d b%d r%d]", v->id(), v->energy(), v->bombsAvailable(),
-                            v->flameRange());
+                CpuDriver* mind = game.computer->mind(v->id());
+                double nearest = 1e9;
+                for (int32_t j = 0; j < game.opponents->count(); ++j)
+                    if (j != i)
+                        nearest = std::min(
+                            nearest,
+                            (game.opponents->get(j)->position() - v->position()).length() * 100.0);
+                std::printf("  [%d e%d b%d r%d rc%d g%d%s d%.0f]", v->id(), v->energy(),
+                            v->bombsAvailable(), v->flameRange(), v->remoteControl(),
+                            mind ? mind->goal() : -1, mind && mind->escaping() ? "E" : "", nearest);
             }
             std::printf("  bombs %d\n", game.bombs->count());
         }

@@ -14,7 +14,7 @@ namespace {
 const double kPlanetRadius = 100.0;
 const double kCarViewHeight = -70.0;
 // Below this |z| of a unit direction a point is too far from a pole to lie in its opening.
-const double kPoleRegionZ = 0.9;
+const double kPoleRegionZ = 0.965;
 
 Vector3 vertex(int index) {
     const double* v = planetVertices[index];

@@ -27,6 +27,8 @@ const double kSampleUnits = 4.0;
 const double kFlameStepUnits = 3.0 * kPi / 180.0 * 102.0;
 const int64_t kForever = DangerMap::kForever;
 const int64_t kLurkPenaltyMs = 1500;
+// A car out of sight is looked for where it was last seen for this long.
+const int64_t kMemoryMs = 10000;
 
 struct Traits {
     int64_t reactionMs; // a bomb of another car is noticed this long after it appears
@@ -300,7 +302,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
             int64_t extra = 0;
             Vector3 dir;
             if (leg(entry[n], direction[n], target, t, n == start, &at, &extra, &dir)) {
-                bool rests = safeToRest(target, at, sight, *rules.rest, rules);
+                bool rests = rules.goals || safeToRest(target, at, sight, *rules.rest, rules);
                 if (rests && at <= rules.restBy) {
                     found = n;
                     finalPoint = target;
@@ -596,19 +598,23 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     }
 
     const Vector3 p = unit(self.position());
-    const Vehicle* prey = nullptr;
+    int32_t preyId = 0;
+    Vector3 preyAt;
     double nearest = inf;
-    for (const Vehicle* e : enemies(self, sight)) {
-        double d = arcUnits(p, e->position());
-        if (t.picky && e->id() == sight.favouriteTarget) d *= 0.6;
+    for (const auto& s : seen_) {
+        if (sight.now - s.second.at > kMemoryMs) continue;
+        double d = arcUnits(p, s.second.position);
+        if (t.picky && s.first == sight.favouriteTarget) d *= 0.6;
         if (d < nearest) {
             nearest = d;
-            prey = e;
+            preyId = s.first;
+            preyAt = s.second.position;
         }
     }
-    if (prey) {
-        int n = graph.nodeAt(prey->position());
-        double hunt = t.picky ? (prey->id() == sight.favouriteTarget ? 3.0 : 2.0) : 1.5;
+    if (preyId) {
+        int n = graph.nodeAt(preyAt);
+        double hunt = t.picky ? (preyId == sight.favouriteTarget ? 3.0 : 2.0) : 1.5;
+        if (sight.now - seen_[preyId].at > 0) hunt *= 0.7;
         if (distance[n] < inf) {
             offer(kGoEnemy, n, hunt / (1.0 + distance[n] / 60.0), -1);
         } else {
@@ -655,6 +661,9 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
 
     std::vector<uint8_t> goals(PlanetGraph::kNodeCount, 0);
     goals[target] = 1;
+    if (goal == kGoEnemy)
+        for (int n : graph.around(target))
+            goals[n] = 1;
     Rules rules;
     rules.transit = &judgeTransit_;
     rules.rest = &judgeRest_;
@@ -795,6 +804,26 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
     return true;
 }
 
+void CpuDriver::remember(const Vehicle& self, const CpuSight& sight) {
+    for (const Vehicle* v : enemies(self, sight))
+        seen_[v->id()] = {unit(v->position()), sight.now};
+    // A bomb that appears where no car is seen betrays a cloaked one.
+    for (int i = 0; i < sight.danger->count(); ++i) {
+        const FlameZone& z = sight.danger->zone(i);
+        if (z.seenAt != sight.now || z.owner == self.id()) continue;
+        bool explained = false;
+        for (const Vehicle* v : sight.cars)
+            if (!v->cloak() && arcUnits(v->position(), z.origin) < 12.0) explained = true;
+        if (!explained) seen_[z.owner] = {z.origin, sight.now};
+    }
+    for (auto s = seen_.begin(); s != seen_.end();) {
+        bool alive = false;
+        for (const Vehicle* v : sight.cars)
+            alive = alive || (v->id() == s->first && v->energy() > 0);
+        s = alive ? std::next(s) : seen_.erase(s);
+    }
+}
+
 CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     CpuAction action;
     if (level_ == kCpuParked || self.energy() < 1 || !sight.graph || !sight.danger) return action;
@@ -803,6 +832,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     const Vector3 p = unit(self.position());
     node_ = sight.graph->nodeAt(p, node_);
     judgeZones(self, sight);
+    remember(self, sight);
 
     bool moved = !(self.position() == lastPosition_) || !(self.heading() == lastHeading_);
     lastPosition_ = self.position();

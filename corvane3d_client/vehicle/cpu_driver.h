@@ -63,6 +63,8 @@ class CpuDriver {
     int32_t level() const { return level_; }
     uint32_t seed() const { return seed_; }
     bool escaping() const { return mode_ == kEscape; }
+    // What the car is after: 0 nothing, 1 an item, 2 an enemy, 3 a block to open, 4 wandering.
+    int goal() const { return goal_; }
     const CpuRoute& route() const { return route_; }
 
   private:
@@ -80,6 +82,7 @@ class CpuDriver {
     uint32_t random();
     double chance();
     void judgeZones(const Vehicle& self, const CpuSight& sight);
+    void remember(const Vehicle& self, const CpuSight& sight);
     CpuRoute search(const Car& car, const CpuSight& sight, const Rules& rules) const;
     bool safeToRest(const Vector3& p, int64_t arrival, const CpuSight& sight,
                     const std::vector<int8_t>& judge, const Rules& rules) const;
@@ -123,4 +126,10 @@ class CpuDriver {
     std::vector<int8_t> judgeRest_;
     std::vector<int8_t> judgeLurking_;
     std::map<std::pair<int32_t, int32_t>, bool> misjudged_;
+    struct Sighting {
+        Vector3 position;
+        int64_t at;
+    };
+    // Where each enemy was last seen (or betrayed itself), by id.
+    std::map<int32_t, Sighting> seen_;
 };
