@@ -90,38 +90,55 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
     std::vector<std::string> history;
     while (gameClock - begin < kLimitMs && game.opponents->count() > 1) {
         gameClock += kTickMs;
-        if (getenv("CPU_TRACE")) {
-            char line[400];
+        const bool trace = getenv("CPU_TRACE") != nullptr;
+        std::vector<int32_t> energyBefore;
+        for (int32_t i = 0; i < game.opponents->count(); ++i)
+            energyBefore.push_back(game.opponents->get(i)->energy());
+        if (trace) {
+            char line[1200];
             int o = 0;
             for (int32_t i = 0; i < game.opponents->count(); ++i) {
                 Vehicle* v = game.opponents->get(i);
                 CpuDriver* mind = game.computer->mind(v->id());
                 Vector3 p = v->position();
                 o += std::snprintf(
-                    line + o, sizeof line - o, " [%d %s p(%.1f %.1f %.1f) r%zu/%zu %c]", v->id(),
+                    line + o, sizeof line - o, " [%d %s p(%.1f %.1f %.1f) g%d r%zu %c %s]", v->id(),
                     mind && mind->escaping() ? "ESC" : "   ", p.x * 100, p.y * 100, p.z * 100,
-                    mind ? mind->route().points.size() : 0, mind ? mind->route().nodes.size() : 0,
-                    mind && mind->route().reached ? 'R' : '-');
+                    mind ? mind->goal() : -1, mind ? mind->route().points.size() : 0,
+                    mind && mind->route().reached ? 'R' : '-',
+                    mind && getenv("CPU_NOTES") ? mind->note() : "");
                 if (o >= static_cast<int>(sizeof line)) break;
             }
             history.push_back(line);
-            if (history.size() > 120) history.erase(history.begin());
+            if (history.size() > 100) history.erase(history.begin());
         }
+        std::vector<int32_t> ids;
+        for (int32_t i = 0; i < game.opponents->count(); ++i)
+            ids.push_back(game.opponents->get(i)->id());
         game.tick();
         int selfHits = 0;
         for (const auto& h : game.computer->tally().hits)
             if (h.first.first == h.first.second) selfHits += h.second;
-        if (getenv("CPU_TRACE") && selfHits > seenSelfHits) {
-            std::printf("SELF HIT at t=%.2f\n", (gameClock - begin) / 1000.0);
+        if (trace && selfHits > seenSelfHits) {
+            int32_t victim = 0;
+            for (size_t k = 0; k < ids.size(); ++k) {
+                Vehicle* v = nullptr;
+                for (int32_t i = 0; i < game.opponents->count(); ++i)
+                    if (game.opponents->get(i)->id() == ids[k]) v = game.opponents->get(i);
+                if (!v || v->energy() < energyBefore[k]) victim = ids[k];
+            }
+            std::printf("SELF HIT of car %d at t=%.2f\n", victim, (gameClock - begin) / 1000.0);
             for (int32_t i = 0; i < game.bombs->count(); ++i) {
                 Bomb* b = game.bombs->get(i);
+                if (b->owner() != victim) continue;
                 Vector3 q = b->position();
-                std::printf("  bomb owner %d range %d exploded %d remote %d hit %d at (%.1f %.1f "
-                            "%.1f) deadline %+lld\n",
-                            b->owner(), b->range(), b->exploded(), b->remote(), b->hitDone(), q.x,
-                            q.y, q.z, static_cast<long long>(b->deadlineMs() - gameClock));
+                std::printf("  bomb range %d exploded %d remote %d hit %d at (%.1f %.1f %.1f) "
+                            "deadline %+lld\n",
+                            b->range(), b->exploded(), b->remote(), b->hitDone(), q.x / 1.02,
+                            q.y / 1.02, q.z / 1.02,
+                            static_cast<long long>(b->deadlineMs() - gameClock));
             }
-            for (size_t k = 0; k < history.size(); k += 4)
+            for (size_t k = 0; k < history.size(); k += 3)
                 std::printf("  %3zu%s\n", history.size() - k, history[k].c_str());
         }
         seenSelfHits = selfHits;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -46,14 +47,59 @@ struct Traits {
     bool aims;
     bool traps;
     bool picky;
+    bool cautious; // roams clear of flames to come
     int64_t remoteHoldMs;
     int searchBudget;
 };
 
-const Traits kEasyTraits = {700, 1200, 600, 500,   0.35,  100,   40,   0.05, 6.9,
-                            8.0, 0.25, 1.0, false, false, false, 2500, 250};
-const Traits kHardTraits = {0,    400, 200, 120,  1.0,  700,  120,  0.15, 7.6,
-                            10.0, 0.0, 1.0, true, true, true, 6000, 600};
+Traits easyTraits() {
+    Traits t;
+    t.reactionMs = 700;
+    t.replanMs = 1200;
+    t.escapeReplanMs = 600;
+    t.bombLookMs = 500;
+    t.bombChance = 0.35;
+    t.dropMarginMs = 100;
+    t.slackMs = 40;
+    t.slackGrowth = 0.05;
+    t.transitReach = 6.9;
+    t.restReach = 8.0;
+    t.misjudgeChance = 0.25;
+    t.minBombValue = 1.0;
+    t.aims = false;
+    t.traps = false;
+    t.picky = false;
+    t.cautious = false;
+    t.remoteHoldMs = 2500;
+    t.searchBudget = 250;
+    return t;
+}
+
+Traits hardTraits() {
+    Traits t;
+    t.reactionMs = 0;
+    t.replanMs = 400;
+    t.escapeReplanMs = 200;
+    t.bombLookMs = 120;
+    t.bombChance = 1.0;
+    t.dropMarginMs = 700;
+    t.slackMs = 120;
+    t.slackGrowth = 0.15;
+    t.transitReach = 7.6;
+    t.restReach = 10.0;
+    t.misjudgeChance = 0.0;
+    t.minBombValue = 1.0;
+    t.aims = true;
+    t.traps = true;
+    t.picky = true;
+    t.cautious = true;
+    t.remoteHoldMs = 6000;
+    t.searchBudget = 600;
+    return t;
+}
+
+const Traits kEasyTraits = easyTraits();
+const Traits kHardTraits = hardTraits();
 
 const Traits& traitsOf(int32_t level) {
     return level >= kCpuHard ? kHardTraits : kEasyTraits;
@@ -125,6 +171,8 @@ struct CpuDriver::Rules {
     double restReach = 9.0;
     int64_t slack = 100;
     double slackGrowth = 0.1;
+    // Keep clear of every flame still to come, not only of those burning as the car passes.
+    bool cautious = false;
     const std::map<std::pair<int, int>, int64_t>* closed = nullptr;
 };
 
@@ -235,10 +283,15 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
         int samples = std::max(1, static_cast<int>(std::ceil(length / kSampleUnits)));
         for (int wait = 0; wait <= 8; ++wait) {
             int64_t depart = t + wait * 250;
-            if (here && wait > 0) break;
-            if (!here && danger.burning(a, rules.transitReach, t - slackAt(t),
-                                        depart + turnMs + slackAt(depart), rules.transit))
+            if (here) {
+                // The car stands here already; it may stay longer only where no flame comes.
+                if (wait > 0 && danger.burning(a, rules.transitReach, t,
+                                               depart + turnMs + slackAt(depart), rules.transit))
+                    continue;
+            } else if (danger.burning(a, rules.transitReach, t - slackAt(t),
+                                      depart + turnMs + slackAt(depart), rules.transit)) {
                 continue;
+            }
             bool clear = true;
             int64_t penalty = 0;
             for (int i = 1; i <= samples && clear; ++i) {
@@ -246,7 +299,8 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
                 Vector3 p = between(a, b, s);
                 int64_t at = depart + turnMs + static_cast<int64_t>(driveMs * s);
                 int64_t slack = slackAt(at);
-                if (danger.burning(p, rules.transitReach, at - slack, at + slack, rules.transit))
+                int64_t from = rules.cautious ? rules.now : at - slack;
+                if (danger.burning(p, rules.transitReach, from, at + slack, rules.transit))
                     clear = false;
                 else if (lurk && penalty == 0 &&
                          danger.burning(p, rules.transitReach, rules.now, kForever, rules.lurking))
@@ -381,7 +435,19 @@ CpuRoute CpuDriver::planEscape(const Vehicle& car, const CpuSight& sight) {
     rules.slack = t.slackMs;
     rules.slackGrowth = t.slackGrowth;
     rules.closed = &closed_;
-    return search(carOf(car, sight, node_), sight, rules);
+    const Car me = carOf(car, sight, node_);
+    CpuRoute strict = search(me, sight, rules);
+    if (strict.reached) return strict;
+    // Trapped by the timing: run through flames that have not started yet, around burning ones.
+    std::vector<int8_t> loose = judgeTransit_;
+    for (size_t i = 0; i < loose.size(); ++i)
+        if (sight.danger->zone(static_cast<int>(i)).start > sight.now) loose[i] = -1;
+    rules.transit = &loose;
+    rules.slack = 0;
+    rules.slackGrowth = 0.0;
+    CpuRoute desperate = search(me, sight, rules);
+    if (desperate.reached || strict.points.size() <= 1) return desperate;
+    return strict;
 }
 
 bool CpuDriver::canOutrunBombHere(const Vehicle& car, CpuSight& sight) {
@@ -669,6 +735,7 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     rules.rest = &judgeRest_;
     rules.lurking = &judgeLurking_;
     rules.goals = &goals;
+    rules.cautious = t.cautious;
     rules.now = sight.now;
     rules.budget = t.searchBudget * 2;
     rules.transitReach = t.transitReach;
@@ -734,6 +801,9 @@ void CpuDriver::steer(const Vehicle& self, const CpuSight& sight, CpuAction& act
     if (std::fabs(degrees) > perTick / 2.0) action.turnInput = degrees > 0 ? 4 : -4;
     double tolerance = sight.graph->crowding(node_) > 0 ? 25.0 : 40.0;
     if (std::fabs(degrees) < tolerance && !early) action.moveInput = move;
+    std::snprintf(note_, sizeof note_, "pt %zu/%zu d%.1f a%.0f early%d t%+lld", next_,
+                  route_.points.size(), arcUnits(p, target), degrees, early ? 1 : 0,
+                  static_cast<long long>(route_.times[next_] - sight.now));
 }
 
 bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
@@ -837,7 +907,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     bool moved = !(self.position() == lastPosition_) || !(self.heading() == lastHeading_);
     lastPosition_ = self.position();
     lastHeading_ = self.heading();
-    stuckTicks_ = moved ? 0 : stuckTicks_ + 1;
+    stuckTicks_ = moved || !asked_ ? 0 : stuckTicks_ + 1;
 
     for (auto c = closed_.begin(); c != closed_.end();)
         c = c->second <= now ? closed_.erase(c) : std::next(c);
@@ -852,11 +922,22 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         holdingSince_ = now;
     action.fireRemote = self.remoteControl() && considerRemote(self, sight);
 
+    // Near flames that will burn: leave, and stay away until well clear of them.
+    const bool unsafe = sight.danger->burning(p, t.restReach, now, kForever, &judgeRest_);
     const bool threatened =
         sight.danger->burning(p, t.transitReach + 1.0, now, kForever, &judgeRest_);
-    if (threatened) {
-        bool stale = mode_ != kEscape || now - plannedAt_ >= t.escapeReplanMs ||
-                     plannedZones_ != sight.danger->count() || next_ >= route_.points.size();
+    if (mode_ == kEscape && !unsafe && next_ >= route_.points.size()) {
+        mode_ = kRoam;
+        goal_ = kNoGoal;
+        route_ = CpuRoute();
+    }
+    if (threatened || mode_ == kEscape) {
+        // Keep to a good way out: planning again at every step makes a car dither.
+        bool late = next_ < route_.points.size() && now > route_.times[next_] + 600;
+        bool stale = mode_ != kEscape || plannedZones_ != sight.danger->count() ||
+                     (next_ >= route_.points.size() && unsafe) || late ||
+                     (!route_.reached && now - plannedAt_ >= t.escapeReplanMs) ||
+                     !routeStillGood(sight);
         if (stale) {
             mode_ = kEscape;
             route_ = planEscape(self, sight);
@@ -865,13 +946,9 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
             plannedZones_ = sight.danger->count();
             recovery_.clear();
         }
-    } else if (mode_ == kEscape) {
-        mode_ = kRoam;
-        goal_ = kNoGoal;
-        route_ = CpuRoute();
     }
 
-    if (mode_ != kEscape && now >= nextBombLook_) {
+    if (mode_ != kEscape && !unsafe && now >= nextBombLook_) {
         nextBombLook_ = now + t.bombLookMs;
         if (considerBomb(self, sight)) {
             action.dropBomb = true;
@@ -890,6 +967,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
             nextBombLook_ = now;
         } else {
             action.turnInput = a > 0 ? 4 : -4;
+            asked_ = true;
             return action;
         }
     }
@@ -912,30 +990,28 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
 
+    if (recovery_.empty() && stuckTicks_ >= 3 && next_ < route_.points.size()) {
+        stuckTicks_ = 0;
+        if (!unstick(self, sight)) {
+            // No way on from here: try another way, or (fleeing) the best way the search knows.
+            if (mode_ == kRoam && next_ + 1 < route_.nodes.size()) {
+                int to = route_.nodes[next_ + 1];
+                closed_[{node_, to}] = now + 4000;
+                closed_[{to, node_}] = now + 4000;
+            }
+            route_ = CpuRoute();
+            plannedAt_ = -1;
+        }
+    }
+    note_[0] = 0;
     if (!recovery_.empty()) {
         action.turnInput = recovery_.back().first;
         action.moveInput = recovery_.back().second;
         recovery_.pop_back();
-        return action;
+        std::snprintf(note_, sizeof note_, "recovery %zu left", recovery_.size());
+    } else {
+        steer(self, sight, action);
     }
-    if (stuckTicks_ >= 3 && next_ < route_.points.size()) {
-        stuckTicks_ = 0;
-        if (unstick(self, sight)) {
-            action.turnInput = recovery_.back().first;
-            action.moveInput = recovery_.back().second;
-            recovery_.pop_back();
-            return action;
-        }
-        if (next_ < route_.nodes.size()) {
-            int from = node_;
-            int to = route_.nodes[std::min(next_ + 1, route_.nodes.size() - 1)];
-            closed_[{from, to}] = now + 4000;
-            closed_[{to, from}] = now + 4000;
-        }
-        route_ = CpuRoute();
-        plannedAt_ = -1;
-        return action;
-    }
-    steer(self, sight, action);
+    asked_ = action.turnInput != 0 || action.moveInput != 0;
     return action;
 }

@@ -66,6 +66,8 @@ class CpuDriver {
     // What the car is after: 0 nothing, 1 an item, 2 an enemy, 3 a block to open, 4 wandering.
     int goal() const { return goal_; }
     const CpuRoute& route() const { return route_; }
+    // A short account of the last decision, for watching a mind at work.
+    const char* note() const { return note_; }
 
   private:
     enum Mode { kRoam, kEscape, kAim };
@@ -119,7 +121,9 @@ class CpuDriver {
     // Last seen place and heading, to notice a car that does not move as asked.
     Vector3 lastPosition_;
     Vector3 lastHeading_;
+    char note_[160] = "";
     int stuckTicks_ = 0;
+    bool asked_ = false;
     std::vector<std::pair<int32_t, int32_t>> recovery_;
     std::map<std::pair<int, int>, int64_t> closed_;
     std::vector<int8_t> judgeTransit_;
