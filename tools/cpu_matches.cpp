@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "random.h"
 #include "vehicle.h"
+#include "wall_block.h"
 #include "world.h"
 
 namespace {
@@ -43,6 +44,7 @@ struct Match {
     int selfHits = 0;
     int selfKills = 0;
     int hits = 0;
+    CpuStats stats[3];
 };
 
 // One match of three computer cars (ids 2, 3, 4) of the given levels on a normal labyrinth.
@@ -118,7 +120,7 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         game.tick();
         int selfHits = 0;
         for (const auto& h : game.computer->tally().hits)
-            if (h.first.first == h.first.second) selfHits += h.second;
+            if (getenv("CPU_TRACE_ALL") || h.first.first == h.first.second) selfHits += h.second;
         if (trace && selfHits > seenSelfHits) {
             int32_t victim = 0;
             for (size_t k = 0; k < ids.size(); ++k) {
@@ -127,21 +129,55 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
                     if (game.opponents->get(i)->id() == ids[k]) v = game.opponents->get(i);
                 if (!v || v->energy() < energyBefore[k]) victim = ids[k];
             }
-            std::printf("SELF HIT of car %d at t=%.2f\n", victim, (gameClock - begin) / 1000.0);
+            std::printf("HIT of car %d at t=%.2f\n", victim, (gameClock - begin) / 1000.0);
             for (int32_t i = 0; i < game.bombs->count(); ++i) {
                 Bomb* b = game.bombs->get(i);
-                if (b->owner() != victim) continue;
+                if (b->owner() != victim && !getenv("CPU_TRACE_ALL")) continue;
                 Vector3 q = b->position();
-                std::printf("  bomb range %d exploded %d remote %d hit %d at (%.1f %.1f %.1f) "
-                            "deadline %+lld\n",
-                            b->range(), b->exploded(), b->remote(), b->hitDone(), q.x / 1.02,
-                            q.y / 1.02, q.z / 1.02,
-                            static_cast<long long>(b->deadlineMs() - gameClock));
+                std::printf(
+                    "  bomb of %d range %d exploded %d remote %d hit %d at (%.1f %.1f %.1f) "
+                    "deadline %+lld\n",
+                    b->owner(), b->range(), b->exploded(), b->remote(), b->hitDone(), q.x / 1.02,
+                    q.y / 1.02, q.z / 1.02, static_cast<long long>(b->deadlineMs() - gameClock));
             }
             for (size_t k = 0; k < history.size(); k += 3)
                 std::printf("  %3zu%s\n", history.size() - k, history[k].c_str());
         }
         seenSelfHits = selfHits;
+        if (getenv("CPU_PROBE") && gameClock - begin == std::atoi(getenv("CPU_PROBE"))) {
+            Vehicle* v = game.opponents->get(1);
+            Vector3 p0 = v->position(), h0 = v->heading();
+            std::printf("probe car %d at (%.2f %.2f %.2f)\n", v->id(), p0.x * 100, p0.y * 100,
+                        p0.z * 100);
+            for (int turn = -4; turn <= 4; turn += 4)
+                for (int move = -1; move <= 1; ++move) {
+                    v->setPosition(p0);
+                    v->setHeading(h0);
+                    game.steer(v, turn, move, p0 * -70.0);
+                    std::printf("  turn %+d move %+d: moved %.3f turned %.3f\n", turn, move,
+                                (v->position() - p0).length() * 100, (v->heading() - h0).length());
+                }
+            v->setPosition(p0);
+            v->setHeading(h0);
+            v->updateOrientation();
+            for (WallBlock* b = game.world->blocks().first(); b; b = game.world->blocks().next()) {
+                Vector3 c = (b->baseCorner(0) + b->baseCorner(1) + b->baseCorner(2)) / 3.0;
+                if (b->state() == 0 && (c - p0 * 100.0).length() < 25)
+                    std::printf("  block %d at %.1f units\n", b->id(), (c - p0 * 100.0).length());
+            }
+        }
+        if (getenv("CPU_WATCH") && (gameClock - begin) % 200 == 0) {
+            for (int32_t i = 0; i < game.opponents->count(); ++i) {
+                Vehicle* v = game.opponents->get(i);
+                if (std::atoi(getenv("CPU_WATCH")) && v->id() != std::atoi(getenv("CPU_WATCH")))
+                    continue;
+                CpuDriver* mind = game.computer->mind(v->id());
+                Vector3 p = v->position() * 100.0;
+                std::printf("t=%.1f car %d at (%.1f %.1f %.1f) %s goal %d: %s\n",
+                            (gameClock - begin) / 1000.0, v->id(), p.x, p.y, p.z,
+                            mind->escaping() ? "ESC" : "", mind->goal(), mind->note());
+            }
+        }
         if (verbose && (gameClock - begin) % 5000 == 0) {
             std::printf("  t=%5.1fs", (gameClock - begin) / 1000.0);
             for (int32_t i = 0; i < game.opponents->count(); ++i) {
@@ -166,6 +202,8 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         m.winner = game.opponents->get(0)->id();
         m.winnerLevel = levels[m.winner - 2];
     }
+    for (int k = 0; k < 3; ++k)
+        if (CpuDriver* mind = game.computer->mind(k + 2)) m.stats[k] = mind->stats();
     const CpuTally& tally = game.computer->tally();
     for (const auto& d : tally.bombsDropped)
         m.dropped += d.second;
@@ -222,6 +260,21 @@ void report(const char* title, const std::vector<Match>& ms) {
                 100.0 * std::count_if(ms.begin(), ms.end(), [](const Match& m) {
                     return m.finished && m.durationMs <= 5 * 60 * 1000;
                 }) / std::max<size_t>(1, ms.size()));
+    CpuStats all;
+    for (const Match& m : ms) {
+        for (const CpuStats& c : m.stats) {
+            all.dropsForBlocks += c.dropsForBlocks;
+            all.dropsPressing += c.dropsPressing;
+            all.dropsTrapping += c.dropsTrapping;
+            all.remoteFirings += c.remoteFirings;
+            all.unsticks += c.unsticks;
+            all.desperateEscapes += c.desperateEscapes;
+        }
+    }
+    std::printf("  drops (of cars still in the game at the end): for blocks %d, pressing %d, "
+                "trapping %d; remote firings %d; unsticks %d; desperate escapes %d\n",
+                all.dropsForBlocks, all.dropsPressing, all.dropsTrapping, all.remoteFirings,
+                all.unsticks, all.desperateEscapes);
     std::printf("  winners: car 2 %d, car 3 %d, car 4 %d, none %d (easy %d, hard %d)\n", wins[2],
                 wins[3], wins[4], wins[0], easyWins, hardWins);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -28,6 +29,10 @@ const double kSampleUnits = 4.0;
 const double kFlameStepUnits = 3.0 * kPi / 180.0 * 102.0;
 const int64_t kForever = DangerMap::kForever;
 const int64_t kLurkPenaltyMs = 1500;
+// A car that drops a remote bomb needs about this long to get clear of it and set it off.
+const int64_t kRemoteLeaveMs = 1200;
+// What a bomb is worth that an enemy in its flames cannot get away from.
+const double kTrapValue = 8.0;
 // A car out of sight is looked for where it was last seen for this long.
 const int64_t kMemoryMs = 10000;
 
@@ -77,7 +82,7 @@ Traits easyTraits() {
 
 Traits hardTraits() {
     Traits t;
-    t.reactionMs = 0;
+    t.reactionMs = 250;
     t.replanMs = 400;
     t.escapeReplanMs = 200;
     t.bombLookMs = 120;
@@ -274,7 +279,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
     // (waiting at a for flames to die if need be); sets the arrival time and a cost for passing
     // where a remote bomb lurks. The car's own starting place is not questioned.
     auto leg = [&](const Vector3& a, const Vector3& dirIn, const Vector3& b, int64_t t, bool here,
-                   int64_t* arrive, int64_t* cost, Vector3* dirOut) {
+                   int64_t* arrive, int64_t* hold, int64_t* cost, Vector3* dirOut) {
         double length = arcUnits(a, b);
         Vector3 d = length > 1e-6 ? towards(a, b) : dirIn;
         double turn = std::max(0.0, lineAngle(dirIn, d) - kFreeTurnDegrees);
@@ -308,6 +313,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
             }
             if (!clear) continue;
             *arrive = depart + turnMs + driveMs;
+            *hold = wait > 0 ? depart : 0;
             *cost = penalty;
             *dirOut = d;
             return true;
@@ -318,6 +324,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
     const int64_t never = std::numeric_limits<int64_t>::max() / 2;
     std::vector<int64_t> arrival(count, never);
     std::vector<int64_t> penalty(count, 0);
+    std::vector<int64_t> hold(count, 0);
     std::vector<int> previous(count, -1);
     std::vector<Vector3> entry(count);
     std::vector<Vector3> direction(count);
@@ -334,6 +341,8 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
     int found = -1;
     Vector3 finalPoint;
     int64_t finalTime = 0;
+    int64_t finalHold = 0;
+    int64_t fallbackHold = 0;
     int fallback = -1;
     Vector3 fallbackPoint;
     int64_t fallbackTime = 0;
@@ -353,14 +362,16 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
         if (goalNode) {
             Vector3 target = (n == start && !rules.goals) ? entry[n] : graph.centre(n);
             int64_t at = 0;
+            int64_t wait = 0;
             int64_t extra = 0;
             Vector3 dir;
-            if (leg(entry[n], direction[n], target, t, n == start, &at, &extra, &dir)) {
+            if (leg(entry[n], direction[n], target, t, n == start, &at, &wait, &extra, &dir)) {
                 bool rests = rules.goals || safeToRest(target, at, sight, *rules.rest, rules);
                 if (rests && at <= rules.restBy) {
                     found = n;
                     finalPoint = target;
                     finalTime = at;
+                    finalHold = wait;
                     break;
                 }
                 if (!rules.goals) {
@@ -371,6 +382,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
                         fallback = n;
                         fallbackPoint = target;
                         fallbackTime = at;
+                        fallbackHold = wait;
                     }
                 }
             }
@@ -385,12 +397,15 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
             }
             Vector3 gate = graph.portal(n, m);
             int64_t at = 0;
+            int64_t wait = 0;
             int64_t extra = 0;
             Vector3 dir;
-            if (!leg(entry[n], direction[n], gate, t, n == start, &at, &extra, &dir)) continue;
+            if (!leg(entry[n], direction[n], gate, t, n == start, &at, &wait, &extra, &dir))
+                continue;
             extra += penalty[n];
             if (at + extra < arrival[m] + penalty[m] || arrival[m] == never) {
                 arrival[m] = at;
+                hold[m] = wait;
                 penalty[m] = extra;
                 previous[m] = n;
                 entry[m] = gate;
@@ -407,6 +422,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
         last = fallback;
         finalPoint = fallbackPoint;
         finalTime = fallbackTime;
+        finalHold = fallbackHold;
     }
     route.reached = found >= 0;
     for (int n = last; n >= 0; n = previous[n])
@@ -415,9 +431,11 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
     for (size_t k = 1; k < route.nodes.size(); ++k) {
         route.points.push_back(entry[route.nodes[k]]);
         route.times.push_back(arrival[route.nodes[k]]);
+        route.holds.push_back(hold[route.nodes[k]]);
     }
     route.points.push_back(finalPoint);
     route.times.push_back(finalTime);
+    route.holds.push_back(finalHold);
     return route;
 }
 
@@ -446,6 +464,7 @@ CpuRoute CpuDriver::planEscape(const Vehicle& car, const CpuSight& sight) {
     rules.slack = 0;
     rules.slackGrowth = 0.0;
     CpuRoute desperate = search(me, sight, rules);
+    ++stats_.desperateEscapes;
     if (desperate.reached || strict.points.size() <= 1) return desperate;
     return strict;
 }
@@ -484,18 +503,22 @@ bool CpuDriver::canOutrunBombHere(const Vehicle& car, CpuSight& sight) {
 }
 
 bool CpuDriver::enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) const {
+    // The newest zone is the bomb in question: the enemy gets away if it can reach a place out of
+    // that bomb's reach before it goes off, passing no flame that burns on the way.
     const int n = sight.danger->count();
-    std::vector<int8_t> transit(n, 0), rest(n, 0);
+    const FlameZone& bomb = sight.danger->zone(n - 1);
+    std::vector<int8_t> transit(n, 0), rest(n, -1);
     for (int i = 0; i < n; ++i)
         if (sight.danger->zone(i).waiting) transit[i] = -1;
+    rest[n - 1] = 0;
     Rules rules;
     rules.transit = &transit;
     rules.rest = &rest;
     rules.now = sight.now;
-    rules.restBy = sight.danger->zone(n - 1).start;
+    rules.restBy = bomb.waiting ? sight.now + kRemoteLeaveMs : bomb.start;
     rules.budget = 150;
     rules.transitReach = DangerMap::kCarReach;
-    rules.restReach = DangerMap::kCarReach + 1.0;
+    rules.restReach = DangerMap::kCarReach + 0.5;
     rules.slack = 0;
     rules.slackGrowth = 0.0;
     CpuRoute r = search(carOf(enemy, sight, -1), sight, rules);
@@ -528,26 +551,38 @@ double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
     for (int b : burnt)
         value += b == openNode_ ? 3.0 : 1.0;
 
+    lastPrey_ = 0;
+    lastTrap_ = false;
     for (const Vehicle* e : enemies(self, sight)) {
         if (DangerMap::distance(z, e->position()) >= DangerMap::kCarReach + 0.5) continue;
         double hit = 1.5;
-        if (t.traps && !enemyCanEscape(*e, sight)) hit = 8.0;
+        ++lastPrey_;
+        if (t.traps && !enemyCanEscape(*e, sight)) {
+            hit = kTrapValue;
+            lastTrap_ = true;
+        }
         if (e->id() == sight.favouriteTarget) hit *= 1.5;
         value += hit;
     }
     return value;
 }
 
-bool CpuDriver::considerBomb(const Vehicle& self, CpuSight& sight) {
+bool CpuDriver::considerBomb(const Vehicle& self, CpuSight& sight, double least) {
     const Traits& t = traitsOf(level_);
     if (self.bombsAvailable() <= 0) return false;
     int z = sight.danger->addZone(unit(self.position()), self.heading(), self.flameRange(),
                                   self.remoteControl(), self.id(), sight.now);
     double value = bombValue(self, sight, z);
     sight.danger->removeLast();
-    if (value < t.minBombValue) return false;
+    if (value < least) return false;
     if (chance() >= t.bombChance) return false;
     if (!canOutrunBombHere(self, sight)) return false;
+    if (lastTrap_)
+        ++stats_.dropsTrapping;
+    else if (lastPrey_ > 0)
+        ++stats_.dropsPressing;
+    else
+        ++stats_.dropsForBlocks;
     mode_ = kEscape;
     plannedAt_ = sight.now;
     plannedZones_ = sight.danger->count() + 1;
@@ -679,7 +714,9 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     }
     if (preyId) {
         int n = graph.nodeAt(preyAt);
-        double hunt = t.picky ? (preyId == sight.favouriteTarget ? 3.0 : 2.0) : 1.5;
+        // Armed well, a hard opponent would rather hunt than gather.
+        double armed = std::min(2.0, 0.25 * (self.flameRange() + self.bombCapacity()));
+        double hunt = t.picky ? (preyId == sight.favouriteTarget ? 2.0 : 1.5) * armed : 1.5;
         if (sight.now - seen_[preyId].at > 0) hunt *= 0.7;
         if (distance[n] < inf) {
             offer(kGoEnemy, n, hunt / (1.0 + distance[n] / 60.0), -1);
@@ -786,8 +823,7 @@ void CpuDriver::steer(const Vehicle& self, const CpuSight& sight, CpuAction& act
     if (next_ >= route_.points.size()) return;
 
     const Vector3 target = route_.points[next_];
-    const double unitsPerMs = step / kTickMs;
-    const bool early = route_.times[next_] - sight.now > arcUnits(p, target) / unitsPerMs + 400;
+    const bool early = route_.holds[next_] > sight.now;
     Vector3 d = towards(p, target);
     Vector3 f = forwardOf(p, self.heading());
     double a = signedAngle(f, d, p);
@@ -836,9 +872,13 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
     states.push_back({p0, self.heading(), node_, -1, 0, 0, 0});
     seen.insert(key(p0, self.heading()));
     int goal = -1;
-    for (size_t i = 0; i < states.size() && states.size() < 400 && goal < 0; ++i) {
+    // Failing a step towards the point, the state that has got the car furthest out of its
+    // corner while losing least ground.
+    int loose = -1;
+    double looseScore = -1e9;
+    for (size_t i = 0; i < states.size() && states.size() < 600 && goal < 0; ++i) {
         const State s = states[i];
-        if (s.depth >= 14) continue;
+        if (s.depth >= 16) continue;
         for (int turn = -1; turn <= 1 && goal < 0; ++turn) {
             for (int move = -1; move <= 1 && goal < 0; ++move) {
                 if (turn == 0 && move == 0) continue;
@@ -864,9 +904,16 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
                                   static_cast<int8_t>(move), s.depth + 1});
                 double d = arcUnits(p, target);
                 if (d < start - 3.0 || d < 2.0) goal = static_cast<int>(states.size()) - 1;
+                double away = arcUnits(p, p0);
+                double score = (start - d) + 0.5 * away;
+                if (away >= 3.0 && score > looseScore) {
+                    looseScore = score;
+                    loose = static_cast<int>(states.size()) - 1;
+                }
             }
         }
     }
+    if (goal < 0) goal = loose;
     if (goal < 0) return false;
     recovery_.clear();
     for (int i = goal; states[i].parent >= 0; i = states[i].parent)
@@ -921,6 +968,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     else if (holdingSince_ < 0)
         holdingSince_ = now;
     action.fireRemote = self.remoteControl() && considerRemote(self, sight);
+    if (action.fireRemote) ++stats_.remoteFirings;
 
     // Near flames that will burn: leave, and stay away until well clear of them.
     const bool unsafe = sight.danger->burning(p, t.restReach, now, kForever, &judgeRest_);
@@ -948,12 +996,16 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
 
-    if (mode_ != kEscape && !unsafe && now >= nextBombLook_) {
+    if (now >= nextBombLook_) {
         nextBombLook_ = now + t.bombLookMs;
-        if (considerBomb(self, sight)) {
+        // Fleeing, a hard opponent still springs a trap it can get away from.
+        if (mode_ != kEscape && !unsafe) {
+            if (considerBomb(self, sight, t.minBombValue))
+                action.dropBomb = true;
+            else if (mode_ != kAim)
+                considerAim(self, sight);
+        } else if (t.traps && considerBomb(self, sight, kTrapValue)) {
             action.dropBomb = true;
-        } else if (mode_ != kAim) {
-            considerAim(self, sight);
         }
     }
 
@@ -992,6 +1044,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
 
     if (recovery_.empty() && stuckTicks_ >= 3 && next_ < route_.points.size()) {
         stuckTicks_ = 0;
+        ++stats_.unsticks;
         if (!unstick(self, sight)) {
             // No way on from here: try another way, or (fleeing) the best way the search knows.
             if (mode_ == kRoam && next_ + 1 < route_.nodes.size()) {
@@ -1004,6 +1057,13 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
     note_[0] = 0;
+    if (action.dropBomb && getenv("CPU_NOTES")) {
+        std::snprintf(note_, sizeof note_, "DROP %s",
+                      lastTrap_   ? "trap"
+                      : lastPrey_ ? "press"
+                                  : "blocks");
+        return action;
+    }
     if (!recovery_.empty()) {
         action.turnInput = recovery_.back().first;
         action.moveInput = recovery_.back().second;

@@ -43,7 +43,18 @@ struct CpuRoute {
     std::vector<int> nodes;      // graph nodes, the start node first
     std::vector<Vector3> points; // unit points to drive through, the last one the goal
     std::vector<int64_t> times;  // when the car is expected at each point
+    std::vector<int64_t> holds;  // before this time the car waits instead of heading there
     bool reached = false;        // false: the best the search found, not its goal
+};
+
+// What a mind has done so far, for whoever studies its play.
+struct CpuStats {
+    int32_t dropsForBlocks = 0; // bombs dropped for the blocks they break
+    int32_t dropsPressing = 0;  // with an enemy in the flames that could still get away
+    int32_t dropsTrapping = 0;  // with an enemy in the flames that could not
+    int32_t remoteFirings = 0;
+    int32_t unsticks = 0;
+    int32_t desperateEscapes = 0;
 };
 
 class CpuDriver {
@@ -68,6 +79,7 @@ class CpuDriver {
     const CpuRoute& route() const { return route_; }
     // A short account of the last decision, for watching a mind at work.
     const char* note() const { return note_; }
+    const CpuStats& stats() const { return stats_; }
 
   private:
     enum Mode { kRoam, kEscape, kAim };
@@ -92,7 +104,7 @@ class CpuDriver {
     bool routeStillGood(const CpuSight& sight) const;
     double bombValue(const Vehicle& self, CpuSight& sight, int zone);
     bool enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) const;
-    bool considerBomb(const Vehicle& self, CpuSight& sight);
+    bool considerBomb(const Vehicle& self, CpuSight& sight, double least);
     bool considerAim(const Vehicle& self, CpuSight& sight);
     bool considerRemote(const Vehicle& self, const CpuSight& sight) const;
     void steer(const Vehicle& self, const CpuSight& sight, CpuAction& action);
@@ -122,6 +134,9 @@ class CpuDriver {
     Vector3 lastPosition_;
     Vector3 lastHeading_;
     char note_[160] = "";
+    CpuStats stats_;
+    int lastPrey_ = 0;
+    bool lastTrap_ = false;
     int stuckTicks_ = 0;
     bool asked_ = false;
     std::vector<std::pair<int32_t, int32_t>> recovery_;
