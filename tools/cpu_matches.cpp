@@ -44,6 +44,7 @@ struct Match {
     int selfHits = 0;
     int selfKills = 0;
     int hits = 0;
+    int remoteHits = 0;
     CpuStats stats[3];
 };
 
@@ -189,9 +190,10 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
                         nearest = std::min(
                             nearest,
                             (game.opponents->get(j)->position() - v->position()).length() * 100.0);
-                std::printf("  [%d e%d b%d r%d rc%d g%d%s d%.0f]", v->id(), v->energy(),
+                std::printf("  [%d e%d b%d r%d rc%d%s g%d%s d%.0f]", v->id(), v->energy(),
                             v->bombsAvailable(), v->flameRange(), v->remoteControl(),
-                            mind ? mind->goal() : -1, mind && mind->escaping() ? "E" : "", nearest);
+                            v->cloak() ? " CLOAK" : "", mind ? mind->goal() : -1,
+                            mind && mind->escaping() ? "E" : "", nearest);
             }
             std::printf("  bombs %d\n", game.bombs->count());
         }
@@ -205,6 +207,7 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
     for (int k = 0; k < 3; ++k)
         if (CpuDriver* mind = game.computer->mind(k + 2)) m.stats[k] = mind->stats();
     const CpuTally& tally = game.computer->tally();
+    m.remoteHits = tally.remoteHits;
     for (const auto& d : tally.bombsDropped)
         m.dropped += d.second;
     for (const auto& h : tally.hits) {
@@ -232,7 +235,7 @@ const char* levelName(int32_t level) {
 }
 
 void report(const char* title, const std::vector<Match>& ms) {
-    int dropped = 0, selfHits = 0, selfKills = 0, hits = 0, finished = 0;
+    int dropped = 0, selfHits = 0, selfKills = 0, hits = 0, finished = 0, remoteHits = 0;
     std::vector<int64_t> durations;
     int wins[5] = {0, 0, 0, 0, 0};
     int easyWins = 0, hardWins = 0;
@@ -241,6 +244,7 @@ void report(const char* title, const std::vector<Match>& ms) {
         selfHits += m.selfHits;
         selfKills += m.selfKills;
         hits += m.hits;
+        remoteHits += m.remoteHits;
         durations.push_back(m.durationMs);
         if (m.finished) ++finished;
         wins[m.winner]++;
@@ -250,7 +254,8 @@ void report(const char* title, const std::vector<Match>& ms) {
     std::printf("%s: %zu matches, %d ended (%d still running after %lld min)\n", title, ms.size(),
                 finished, static_cast<int>(ms.size()) - finished,
                 static_cast<long long>(kLimitMs / 60000));
-    std::printf("  bombs dropped %d, cars hit %d\n", dropped, hits);
+    std::printf("  bombs dropped %d, cars hit %d (%d by remote bombs)\n", dropped, hits,
+                remoteHits);
     std::printf("  own bomb hit its dropper: %d (%.1f %% of bombs); killed its dropper: %d "
                 "(%.1f %% of bombs)\n",
                 selfHits, dropped ? 100.0 * selfHits / dropped : 0.0, selfKills,
@@ -314,6 +319,11 @@ int main(int argc, char** argv) {
         for (int i = 0; i < n; ++i) {
             if (verbose) std::printf("%s match %d\n", s.name, i + 1);
             ms.push_back(play(seed + 7919u * i, s.levels, verbose));
+            if (getenv("CPU_EACH"))
+                std::printf(
+                    "  %s seed %u: %.0f s, winner %d, hits %d (remote %d, own %d), bombs %d\n",
+                    s.name, seed + 7919u * i, ms.back().durationMs / 1000.0, ms.back().winner,
+                    ms.back().hits, ms.back().remoteHits, ms.back().selfHits, ms.back().dropped);
         }
         std::string title = std::string(levelName(s.levels[0])) + " x3";
         if (std::string(s.name) == "mixed") title = "HARD (car 2) against two EASY (cars 3, 4)";

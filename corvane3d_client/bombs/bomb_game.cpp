@@ -99,7 +99,7 @@ void Game::applyFlameEffects() {
             for (Vector3* c = centres.first(); c; c = centres.next()) {
                 if (!bomb->hitDone() && !localDead() && localVehicle->isHitBy(*c)) {
                     localHit();
-                    computer->noteHit(localId, bomb->owner(), localVehicle->energy());
+                    computer->noteHit(localId, *bomb, localVehicle->energy());
                     bomb->setHitDone(1);
                 }
                 if (!singlePlayer) continue;
@@ -111,7 +111,7 @@ void Game::applyFlameEffects() {
                         continue;
                     }
                     v->setEnergy(v->energy() - 1);
-                    computer->noteHit(v->id(), bomb->owner(), v->energy());
+                    computer->noteHit(v->id(), *bomb, v->energy());
                     if (v->energy() <= 0) opponents->remove(position);
                     bomb->setHitDone(1);
                 }

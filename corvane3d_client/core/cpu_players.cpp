@@ -1,5 +1,6 @@
 #include "cpu_players.h"
 
+#include "bomb.h"
 #include "clock.h"
 #include "game.h"
 #include "random.h"
@@ -43,9 +44,11 @@ CpuDriver* CpuPlayers::mind(int32_t id) {
     return nullptr;
 }
 
-void CpuPlayers::noteHit(int32_t victim, int32_t owner, int32_t energy) {
+void CpuPlayers::noteHit(int32_t victim, const Bomb& bomb, int32_t energy) {
+    const int32_t owner = bomb.owner();
     ++tally_.hits[{owner, victim}];
     if (energy <= 0) ++tally_.kills[{owner, victim}];
+    if (bomb.remote()) ++tally_.remoteHits;
 }
 
 void CpuPlayers::tick(Game& game) {

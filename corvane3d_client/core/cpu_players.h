@@ -11,6 +11,7 @@
 #include "danger_map.h"
 #include "planet_graph.h"
 
+class Bomb;
 class Game;
 
 // What happened in a game, for whoever watches the computer opponents play.
@@ -18,6 +19,7 @@ struct CpuTally {
     std::map<int32_t, int32_t> bombsDropped;             // by the dropper's id
     std::map<std::pair<int32_t, int32_t>, int32_t> hits; // (bomb owner, car hit) -> count
     std::map<std::pair<int32_t, int32_t>, int32_t> kills;
+    int32_t remoteHits = 0; // hits by bombs set off by remote control
 };
 
 class CpuPlayers {
@@ -32,8 +34,8 @@ class CpuPlayers {
     // Lets every computer car think and act once: steer, drop, set off, pick up. A car that is no
     // longer in the game loses its mind and its remote bombs go off.
     void tick(Game& game);
-    // Records that a flame of owner's bomb cost the car victim one energy unit, leaving energy.
-    void noteHit(int32_t victim, int32_t owner, int32_t energy);
+    // Records that a flame of bomb cost the car victim one energy unit, leaving energy.
+    void noteHit(int32_t victim, const Bomb& bomb, int32_t energy);
 
     bool active() const { return !minds_.empty(); }
     int32_t level() const { return level_; }

@@ -29,8 +29,11 @@ const double kSampleUnits = 4.0;
 const double kFlameStepUnits = 3.0 * kPi / 180.0 * 102.0;
 const int64_t kForever = DangerMap::kForever;
 const int64_t kLurkPenaltyMs = 1500;
+const int64_t kShunPenaltyMs = 4000;
 // A car that drops a remote bomb needs about this long to get clear of it and set it off.
 const int64_t kRemoteLeaveMs = 1200;
+// A remote bomb this much beyond an enemy's reach is still worth laying in its way.
+const double kMineReach = 15.0;
 // What a bomb is worth that an enemy in its flames cannot get away from.
 const double kTrapValue = 8.0;
 // A car out of sight is looked for where it was last seen for this long.
@@ -153,9 +156,9 @@ double itemWorth(int32_t item) {
     case kItemRange:
         return 2.5;
     case kItemRemoteControl:
-        return 2.0;
+        return 3.0;
     case kItemCloak:
-        return 1.5;
+        return 0.4;
     case kItemSpeed:
         return 1.5;
     default:
@@ -178,6 +181,8 @@ struct CpuDriver::Rules {
     double slackGrowth = 0.1;
     // Keep clear of every flame still to come, not only of those burning as the car passes.
     bool cautious = false;
+    // Nodes whose uncovered item the car would rather not pick up, passed only at a cost.
+    const std::vector<uint8_t>* shun = nullptr;
     const std::map<std::pair<int, int>, int64_t>* closed = nullptr;
 };
 
@@ -211,6 +216,18 @@ std::vector<const Vehicle*> CpuDriver::enemies(const Vehicle& self, const CpuSig
     return out;
 }
 
+std::vector<uint8_t> CpuDriver::unwantedItems(const Vehicle& self, const CpuSight& sight) const {
+    std::vector<uint8_t> shun(PlanetGraph::kNodeCount, 0);
+    if (!traitsOf(level_).picky) return shun;
+    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+        WallBlock* b = sight.graph->block(n);
+        if (b && b->state() != 0 && b->item() != kItemNone && !wanted(self, b->item()) &&
+            b->item() != kItemPower && b->item() != kItemBomb && b->item() != kItemRange)
+            shun[n] = 1;
+    }
+    return shun;
+}
+
 bool CpuDriver::wanted(const Vehicle& self, int32_t item) const {
     if (!traitsOf(level_).picky) return item != kItemNone;
     switch (item) {
@@ -223,7 +240,8 @@ bool CpuDriver::wanted(const Vehicle& self, int32_t item) const {
     case kItemRemoteControl:
         return !self.remoteControl();
     case kItemCloak:
-        return !self.cloak();
+        // Hiding is for a car that has taken a beating.
+        return !self.cloak() && self.energy() <= 1;
     case kItemSpeed:
         return self.speed() < 5;
     default:
@@ -403,6 +421,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
             if (!leg(entry[n], direction[n], gate, t, n == start, &at, &wait, &extra, &dir))
                 continue;
             extra += penalty[n];
+            if (rules.shun && (*rules.shun)[m]) extra += kShunPenaltyMs;
             if (at + extra < arrival[m] + penalty[m] || arrival[m] == never) {
                 arrival[m] = at;
                 hold[m] = wait;
@@ -453,6 +472,8 @@ CpuRoute CpuDriver::planEscape(const Vehicle& car, const CpuSight& sight) {
     rules.slack = t.slackMs;
     rules.slackGrowth = t.slackGrowth;
     rules.closed = &closed_;
+    std::vector<uint8_t> shun = unwantedItems(car, sight);
+    rules.shun = &shun;
     const Car me = carOf(car, sight, node_);
     CpuRoute strict = search(me, sight, rules);
     if (strict.reached) return strict;
@@ -554,7 +575,10 @@ double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
     lastPrey_ = 0;
     lastTrap_ = false;
     for (const Vehicle* e : enemies(self, sight)) {
-        if (DangerMap::distance(z, e->position()) >= DangerMap::kCarReach + 0.5) continue;
+        double d = DangerMap::distance(z, e->position());
+        // A remote bomb lies in wait: an enemy close to its flames may well drive in.
+        if (z.waiting && t.traps && d < DangerMap::kCarReach + kMineReach) value += 1.0;
+        if (d >= DangerMap::kCarReach + 0.5) continue;
         double hit = 1.5;
         ++lastPrey_;
         if (t.traps && !enemyCanEscape(*e, sight)) {
@@ -773,6 +797,8 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     rules.lurking = &judgeLurking_;
     rules.goals = &goals;
     rules.cautious = t.cautious;
+    std::vector<uint8_t> shun = unwantedItems(self, sight);
+    rules.shun = &shun;
     rules.now = sight.now;
     rules.budget = t.searchBudget * 2;
     rules.transitReach = t.transitReach;

@@ -111,6 +111,7 @@ class CpuDriver {
     bool unstick(const Vehicle& self, const CpuSight& sight);
     std::vector<const Vehicle*> enemies(const Vehicle& self, const CpuSight& sight) const;
     bool wanted(const Vehicle& self, int32_t item) const;
+    std::vector<uint8_t> unwantedItems(const Vehicle& self, const CpuSight& sight) const;
     Car carOf(const Vehicle& v, const CpuSight& sight, int hint) const;
 
     int32_t level_;
