@@ -118,7 +118,19 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         std::vector<int32_t> ids;
         for (int32_t i = 0; i < game.opponents->count(); ++i)
             ids.push_back(game.opponents->get(i)->id());
+        std::vector<int> cloaks;
+        for (int32_t i = 0; i < game.opponents->count(); ++i)
+            cloaks.push_back(game.opponents->get(i)->cloak());
         game.tick();
+        if (getenv("CPU_CLOAKS"))
+            for (int32_t i = 0; i < game.opponents->count() && i < (int32_t)cloaks.size(); ++i)
+                if (game.opponents->get(i)->cloak() != cloaks[i])
+                    std::printf("t=%.1f car %d cloak %d energy %d goal %d esc %d note %s\n",
+                                (gameClock - begin) / 1000.0, game.opponents->get(i)->id(),
+                                game.opponents->get(i)->cloak(), game.opponents->get(i)->energy(),
+                                game.computer->mind(game.opponents->get(i)->id())->goal(),
+                                game.computer->mind(game.opponents->get(i)->id())->escaping(),
+                                game.computer->mind(game.opponents->get(i)->id())->note());
         int selfHits = 0;
         for (const auto& h : game.computer->tally().hits)
             if (getenv("CPU_TRACE_ALL") || h.first.first == h.first.second) selfHits += h.second;

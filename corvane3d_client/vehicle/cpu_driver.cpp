@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <queue>
@@ -32,6 +31,8 @@ const int64_t kLurkPenaltyMs = 1500;
 const int64_t kShunPenaltyMs = 4000;
 // A car that drops a remote bomb needs about this long to get clear of it and set it off.
 const int64_t kRemoteLeaveMs = 1200;
+// A car this far from the flames of its own remote bombs sets them off.
+const double kFiringReach = DangerMap::kCarReach + 1.5;
 // A remote bomb this much beyond an enemy's reach is still worth laying in its way.
 const double kMineReach = 15.0;
 // What a bomb is worth that an enemy in its flames cannot get away from.
@@ -156,7 +157,7 @@ double itemWorth(int32_t item) {
     case kItemRange:
         return 2.5;
     case kItemRemoteControl:
-        return 3.0;
+        return 4.0;
     case kItemCloak:
         return 0.4;
     case kItemSpeed:
@@ -181,8 +182,10 @@ struct CpuDriver::Rules {
     double slackGrowth = 0.1;
     // Keep clear of every flame still to come, not only of those burning as the car passes.
     bool cautious = false;
-    // Nodes whose uncovered item the car would rather not pick up, passed only at a cost.
+    // Nodes whose uncovered item the car would rather not pick up: 1 passed at a cost, 2 not
+    // entered unless fleeing for its life.
     const std::vector<uint8_t>* shun = nullptr;
+    bool desperate = false;
     const std::map<std::pair<int, int>, int64_t>* closed = nullptr;
 };
 
@@ -221,8 +224,13 @@ std::vector<uint8_t> CpuDriver::unwantedItems(const Vehicle& self, const CpuSigh
     if (!traitsOf(level_).picky) return shun;
     for (int n = 0; n < kPlanetTriangleCount; ++n) {
         WallBlock* b = sight.graph->block(n);
-        if (b && b->state() != 0 && b->item() != kItemNone && !wanted(self, b->item()) &&
-            b->item() != kItemPower && b->item() != kItemBomb && b->item() != kItemRange)
+        if (!b || b->state() == 0 || b->item() == kItemNone || wanted(self, b->item())) continue;
+        // Switching remote control off would leave its waiting bombs unable to go off, and a
+        // cloak hides the car from the others it hunts: such items are never driven over.
+        const int32_t item = b->item();
+        if (item == kItemRemoteControl || item == kItemCloak)
+            shun[n] = 2;
+        else if (item == kItemSlow || item == kItemSpeed)
             shun[n] = 1;
     }
     return shun;
@@ -259,7 +267,9 @@ void CpuDriver::judgeZones(const Vehicle& self, const CpuSight& sight) {
     for (int i = 0; i < n; ++i) {
         const FlameZone& z = danger.zone(i);
         const bool own = z.owner == self.id();
-        if (!own && sight.now < z.seenAt + t.reactionMs) {
+        // Its own bombs that wait for a remote control it no longer has never go off.
+        const bool orphan = own && z.waiting && !self.remoteControl();
+        if (orphan || (!own && sight.now < z.seenAt + t.reactionMs)) {
             judgeTransit_[i] = judgeRest_[i] = -1;
             continue;
         }
@@ -421,6 +431,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
             if (!leg(entry[n], direction[n], gate, t, n == start, &at, &wait, &extra, &dir))
                 continue;
             extra += penalty[n];
+            if (rules.shun && (*rules.shun)[m] > 1 && !rules.desperate) continue;
             if (rules.shun && (*rules.shun)[m]) extra += kShunPenaltyMs;
             if (at + extra < arrival[m] + penalty[m] || arrival[m] == never) {
                 arrival[m] = at;
@@ -482,6 +493,7 @@ CpuRoute CpuDriver::planEscape(const Vehicle& car, const CpuSight& sight) {
     for (size_t i = 0; i < loose.size(); ++i)
         if (sight.danger->zone(static_cast<int>(i)).start > sight.now) loose[i] = -1;
     rules.transit = &loose;
+    rules.desperate = true;
     rules.slack = 0;
     rules.slackGrowth = 0.0;
     CpuRoute desperate = search(me, sight, rules);
@@ -523,11 +535,11 @@ bool CpuDriver::canOutrunBombHere(const Vehicle& car, CpuSight& sight) {
     return escape.reached;
 }
 
-bool CpuDriver::enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) const {
-    // The newest zone is the bomb in question: the enemy gets away if it can reach a place out of
-    // that bomb's reach before it goes off, passing no flame that burns on the way.
+int64_t CpuDriver::timeToClear(const Vehicle& car, const CpuSight& sight, double reach,
+                               int64_t by) const {
+    // The newest zone is the bomb in question: the earliest time the car can be out of its reach,
+    // passing no flame that burns on the way; kForever when it cannot make it by the deadline.
     const int n = sight.danger->count();
-    const FlameZone& bomb = sight.danger->zone(n - 1);
     std::vector<int8_t> transit(n, 0), rest(n, -1);
     for (int i = 0; i < n; ++i)
         if (sight.danger->zone(i).waiting) transit[i] = -1;
@@ -536,14 +548,14 @@ bool CpuDriver::enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) cons
     rules.transit = &transit;
     rules.rest = &rest;
     rules.now = sight.now;
-    rules.restBy = bomb.waiting ? sight.now + kRemoteLeaveMs : bomb.start;
+    rules.restBy = by;
     rules.budget = 150;
     rules.transitReach = DangerMap::kCarReach;
-    rules.restReach = DangerMap::kCarReach + 0.5;
+    rules.restReach = reach;
     rules.slack = 0;
     rules.slackGrowth = 0.0;
-    CpuRoute r = search(carOf(enemy, sight, -1), sight, rules);
-    return r.reached;
+    CpuRoute r = search(carOf(car, sight, -1), sight, rules);
+    return r.reached ? r.times.back() : kForever;
 }
 
 double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
@@ -574,6 +586,12 @@ double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
 
     lastPrey_ = 0;
     lastTrap_ = false;
+    // A remote bomb goes off the moment its owner is clear of it: the race to get out.
+    int64_t deadline = z.start;
+    if (z.waiting && zone == sight.danger->count() - 1 && t.traps) {
+        deadline = timeToClear(self, sight, kFiringReach, kForever);
+        if (deadline != kForever) deadline += t.slackMs;
+    }
     for (const Vehicle* e : enemies(self, sight)) {
         double d = DangerMap::distance(z, e->position());
         // A remote bomb lies in wait: an enemy close to its flames may well drive in.
@@ -581,7 +599,8 @@ double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
         if (d >= DangerMap::kCarReach + 0.5) continue;
         double hit = 1.5;
         ++lastPrey_;
-        if (t.traps && !enemyCanEscape(*e, sight)) {
+        if (t.traps && deadline != kForever &&
+            timeToClear(*e, sight, DangerMap::kCarReach + 0.5, deadline) == kForever) {
             hit = kTrapValue;
             lastTrap_ = true;
         }
@@ -675,8 +694,7 @@ bool CpuDriver::considerRemote(const Vehicle& self, const CpuSight& sight) const
     for (int i = 0; i < danger.count(); ++i) {
         const FlameZone& z = danger.zone(i);
         if (z.owner != self.id() || !z.remote) continue;
-        if (DangerMap::distance(z, self.position()) < traitsOf(level_).transitReach + 1.0)
-            return false;
+        if (DangerMap::distance(z, self.position()) < kFiringReach) return false;
         holding = holding || z.waiting;
     }
     if (!holding || holdingSince_ < 0) return false;
@@ -1083,13 +1101,6 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
     note_[0] = 0;
-    if (action.dropBomb && getenv("CPU_NOTES")) {
-        std::snprintf(note_, sizeof note_, "DROP %s",
-                      lastTrap_   ? "trap"
-                      : lastPrey_ ? "press"
-                                  : "blocks");
-        return action;
-    }
     if (!recovery_.empty()) {
         action.turnInput = recovery_.back().first;
         action.moveInput = recovery_.back().second;
@@ -1099,5 +1110,10 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         steer(self, sight, action);
     }
     asked_ = action.turnInput != 0 || action.moveInput != 0;
+    if (action.dropBomb)
+        std::snprintf(note_, sizeof note_, "drop: %s",
+                      lastTrap_   ? "trap"
+                      : lastPrey_ ? "enemy in the flames"
+                                  : "blocks");
     return action;
 }

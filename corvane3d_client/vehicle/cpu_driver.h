@@ -103,7 +103,7 @@ class CpuDriver {
     void chooseGoal(const Vehicle& self, const CpuSight& sight);
     bool routeStillGood(const CpuSight& sight) const;
     double bombValue(const Vehicle& self, CpuSight& sight, int zone);
-    bool enemyCanEscape(const Vehicle& enemy, const CpuSight& sight) const;
+    int64_t timeToClear(const Vehicle& car, const CpuSight& sight, double reach, int64_t by) const;
     bool considerBomb(const Vehicle& self, CpuSight& sight, double least);
     bool considerAim(const Vehicle& self, CpuSight& sight);
     bool considerRemote(const Vehicle& self, const CpuSight& sight) const;
