@@ -37,6 +37,10 @@ const double kFiringReach = DangerMap::kCarReach + 1.5;
 const double kMineReach = 15.0;
 // What a bomb is worth that an enemy in its flames cannot get away from.
 const double kTrapValue = 8.0;
+// A place where an enemy was seen (or betrayed itself) this recently is where it is.
+const int64_t kFreshMs = 1500;
+// A car that has had no sign of any enemy for this long drops a bomb to draw them out.
+const int64_t kSilenceMs = 12000;
 // A car out of sight is looked for where it was last seen for this long.
 const int64_t kMemoryMs = 10000;
 
@@ -224,7 +228,8 @@ std::vector<uint8_t> CpuDriver::unwantedItems(const Vehicle& self, const CpuSigh
     if (!traitsOf(level_).picky) return shun;
     for (int n = 0; n < kPlanetTriangleCount; ++n) {
         WallBlock* b = sight.graph->block(n);
-        if (!b || b->state() == 0 || b->item() == kItemNone || wanted(self, b->item())) continue;
+        if (!b || b->state() == 0 || b->item() == kItemNone || wanted(self, b->item(), sight))
+            continue;
         // Switching remote control off would leave its waiting bombs unable to go off, and a
         // cloak hides the car from the others it hunts: such items are never driven over.
         const int32_t item = b->item();
@@ -236,7 +241,7 @@ std::vector<uint8_t> CpuDriver::unwantedItems(const Vehicle& self, const CpuSigh
     return shun;
 }
 
-bool CpuDriver::wanted(const Vehicle& self, int32_t item) const {
+bool CpuDriver::wanted(const Vehicle& self, int32_t item, const CpuSight& sight) const {
     if (!traitsOf(level_).picky) return item != kItemNone;
     switch (item) {
     case kItemBomb:
@@ -248,8 +253,9 @@ bool CpuDriver::wanted(const Vehicle& self, int32_t item) const {
     case kItemRemoteControl:
         return !self.remoteControl();
     case kItemCloak:
-        // Hiding is for a car that has taken a beating.
-        return !self.cloak() && self.energy() <= 1;
+        // Hiding from the player is for a car that has taken a beating; among computer cars
+        // alone, cloaks only end in a blind search.
+        return !self.cloak() && self.energy() <= 2 && sight.favouriteTarget != 0;
     case kItemSpeed:
         return self.speed() < 5;
     default:
@@ -432,7 +438,7 @@ CpuRoute CpuDriver::search(const Car& car, const CpuSight& sight, const Rules& r
                 continue;
             extra += penalty[n];
             if (rules.shun && (*rules.shun)[m] > 1 && !rules.desperate) continue;
-            if (rules.shun && (*rules.shun)[m]) extra += kShunPenaltyMs;
+            if (rules.shun && (*rules.shun)[m]) extra += kShunPenaltyMs * (*rules.shun)[m];
             if (at + extra < arrival[m] + penalty[m] || arrival[m] == never) {
                 arrival[m] = at;
                 hold[m] = wait;
@@ -607,6 +613,17 @@ double CpuDriver::bombValue(const Vehicle& self, CpuSight& sight, int zone) {
         if (e->id() == sight.favouriteTarget) hit *= 1.5;
         value += hit;
     }
+    // Hidden enemies are pressed where they last gave themselves away.
+    for (const auto& s : seen_) {
+        bool inSight = false;
+        for (const Vehicle* e : enemies(self, sight))
+            inSight = inSight || e->id() == s.first;
+        if (inSight || sight.now - s.second.at > kFreshMs) continue;
+        if (DangerMap::distance(z, s.second.position) < DangerMap::kCarReach + 3.0) {
+            value += 1.2;
+            ++lastPrey_;
+        }
+    }
     return value;
 }
 
@@ -698,11 +715,11 @@ bool CpuDriver::considerRemote(const Vehicle& self, const CpuSight& sight) const
         holding = holding || z.waiting;
     }
     if (!holding || holdingSince_ < 0) return false;
-    for (const Vehicle* e : enemies(self, sight)) {
+    for (const Vector3& e : targets(self, sight)) {
         for (int i = 0; i < danger.count(); ++i) {
             const FlameZone& z = danger.zone(i);
             if (z.owner == self.id() && z.waiting &&
-                DangerMap::distance(z, e->position()) < DangerMap::kCarReach)
+                DangerMap::distance(z, e) < DangerMap::kCarReach)
                 return true;
         }
     }
@@ -736,7 +753,7 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     for (int n = 0; n < kPlanetTriangleCount; ++n) {
         WallBlock* b = graph.block(n);
         if (!b || b->state() == 0 || b->item() == kItemNone || distance[n] == inf) continue;
-        if (!wanted(self, b->item())) continue;
+        if (!wanted(self, b->item(), sight)) continue;
         offer(kGoItem, n, itemWorth(b->item()) / (1.0 + distance[n] / 30.0), -1);
     }
 
@@ -977,12 +994,42 @@ void CpuDriver::remember(const Vehicle& self, const CpuSight& sight) {
             if (!v->cloak() && arcUnits(v->position(), z.origin) < 12.0) explained = true;
         if (!explained) seen_[z.owner] = {z.origin, sight.now};
     }
+    // So does an item that vanishes where no car is seen: a cloaked car took it.
+    const Vehicle* hidden = nullptr;
+    for (const Vehicle* v : sight.cars)
+        if (v->id() != self.id() && v->cloak() && v->energy() > 0 &&
+            (!hidden || seen_[v->id()].at < seen_[hidden->id()].at))
+            hidden = v;
+    if (items_.size() != static_cast<size_t>(kPlanetTriangleCount))
+        items_.assign(kPlanetTriangleCount, kItemNone);
+    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+        WallBlock* b = sight.graph->block(n);
+        int32_t item = b && b->state() != 0 ? b->item() : kItemNone;
+        if (item == kItemNone && items_[n] != kItemNone && hidden) {
+            bool explained = false;
+            for (const Vehicle* v : sight.cars)
+                if (!v->cloak() && arcUnits(v->position(), sight.graph->centre(n)) < 12.0)
+                    explained = true;
+            if (!explained) seen_[hidden->id()] = {sight.graph->centre(n), sight.now};
+        }
+        items_[n] = item;
+    }
     for (auto s = seen_.begin(); s != seen_.end();) {
         bool alive = false;
         for (const Vehicle* v : sight.cars)
             alive = alive || (v->id() == s->first && v->energy() > 0);
         s = alive ? std::next(s) : seen_.erase(s);
     }
+    for (const auto& s : seen_)
+        lastContact_ = std::max(lastContact_, s.second.at);
+}
+
+std::vector<Vector3> CpuDriver::targets(const Vehicle& self, const CpuSight& sight) const {
+    std::vector<Vector3> out;
+    for (const auto& s : seen_)
+        if (s.first != self.id() && sight.now - s.second.at <= kFreshMs)
+            out.push_back(s.second.position);
+    return out;
 }
 
 CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
@@ -993,6 +1040,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     const Vector3 p = unit(self.position());
     node_ = sight.graph->nodeAt(p, node_);
     judgeZones(self, sight);
+    if (lastContact_ == 0) lastContact_ = now;
     remember(self, sight);
 
     bool moved = !(self.position() == lastPosition_) || !(self.heading() == lastHeading_);
@@ -1044,7 +1092,10 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         nextBombLook_ = now + t.bombLookMs;
         // Fleeing, a hard opponent still springs a trap it can get away from.
         if (mode_ != kEscape && !unsafe) {
-            if (considerBomb(self, sight, t.minBombValue))
+            // Long without a sign of anyone, a hard opponent now and then drops a bomb to make
+            // the hidden ones move.
+            bool probe = t.traps && now - lastContact_ > kSilenceMs && chance() < 0.03;
+            if (considerBomb(self, sight, probe ? 0.0 : t.minBombValue))
                 action.dropBomb = true;
             else if (mode_ != kAim)
                 considerAim(self, sight);

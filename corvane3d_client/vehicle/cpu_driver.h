@@ -110,7 +110,10 @@ class CpuDriver {
     void steer(const Vehicle& self, const CpuSight& sight, CpuAction& action);
     bool unstick(const Vehicle& self, const CpuSight& sight);
     std::vector<const Vehicle*> enemies(const Vehicle& self, const CpuSight& sight) const;
-    bool wanted(const Vehicle& self, int32_t item) const;
+    // Where enemies are now, as far as the car knows: those in sight and fresh signs of hidden
+    // ones.
+    std::vector<Vector3> targets(const Vehicle& self, const CpuSight& sight) const;
+    bool wanted(const Vehicle& self, int32_t item, const CpuSight& sight) const;
     std::vector<uint8_t> unwantedItems(const Vehicle& self, const CpuSight& sight) const;
     Car carOf(const Vehicle& v, const CpuSight& sight, int hint) const;
 
@@ -152,4 +155,6 @@ class CpuDriver {
     };
     // Where each enemy was last seen (or betrayed itself), by id.
     std::map<int32_t, Sighting> seen_;
+    std::vector<int32_t> items_;
+    int64_t lastContact_ = 0;
 };
