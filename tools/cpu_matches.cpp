@@ -11,6 +11,7 @@
 #include "bomb.h"
 #include "clock.h"
 #include "cpu_players.h"
+#include "driving.h"
 #include "game.h"
 #include "globals.h"
 #include "platform.h"
@@ -74,18 +75,6 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         game.computer->setMindLevel(k + 2, levels[k]);
     // Nobody plays the local car: it stays out of the game.
     game.localVehicle->setEnergy(0);
-    for (int32_t i = 0; i < game.opponents->count(); ++i) {
-        Vehicle* v = game.opponents->get(i);
-        for (int tries = 0; tries < 200; ++tries) {
-            Vector3 p = v->position();
-            bool apart = true;
-            for (int32_t j = 0; j < i; ++j)
-                apart = apart && p.dot(game.opponents->get(j)->position()) < 0.866;
-            if (apart && game.world->isFree(p * 100.0, v->heading(), p * -70.0)) break;
-            v->randomStart();
-            v->updateOrientation();
-        }
-    }
 
     Match m;
     const int64_t begin = gameClock;
@@ -166,7 +155,7 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
                 for (int move = -1; move <= 1; ++move) {
                     v->setPosition(p0);
                     v->setHeading(h0);
-                    game.steer(v, turn, move, p0 * -70.0);
+                    steerVehicle(*game.world, *v, turn, move, overheadView(p0));
                     std::printf("  turn %+d move %+d: moved %.3f turned %.3f\n", turn, move,
                                 (v->position() - p0).length() * 100, (v->heading() - h0).length());
                 }

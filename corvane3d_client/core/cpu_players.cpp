@@ -2,18 +2,11 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "driving.h"
 #include "game.h"
 #include "random.h"
 #include "vehicle.h"
 #include "world.h"
-
-namespace {
-// Where the camera would hang straight above a car at unit position p: the view a computer car
-// moves with.
-Vector3 overheadView(const Vector3& p) {
-    return p * -70.0;
-}
-} // namespace
 
 void CpuPlayers::start(Game& game, int32_t level) {
     stop();
@@ -79,7 +72,8 @@ void CpuPlayers::tick(Game& game) {
             continue;
         }
         CpuAction act = minds_[m].second.think(*car, sight);
-        game.steer(car, act.turnInput, act.moveInput, overheadView(car->position()));
+        steerVehicle(*game.world, *car, act.turnInput, act.moveInput,
+                     overheadView(car->position()));
         if (act.dropBomb && car->bombsAvailable() > 0) {
             game.dropBomb(car);
             ++tally_.bombsDropped[id];

@@ -4,6 +4,7 @@
 
 #include "bomb.h"
 #include "cpu_players.h"
+#include "driving.h"
 #include "globals.h"
 #include "net.h"
 #include "platform.h"
@@ -13,8 +14,9 @@
 #include "world.h"
 
 namespace {
-const double kPi = 3.141592653589793;
-const int kStartPlaceTries = 10;
+// Arc kept between single-player cars at the start, so that no target waits at the bumper.
+const double kStartSpacingDegrees = 30.0;
+const int kMaxStartCars = 8;
 } // namespace
 
 void Camera::follow(Vector3 p) {
@@ -78,6 +80,7 @@ void Game::addOpponent(int32_t id, double r, double g, double b, uint8_t drawnWh
     v->randomStart();
     v->updateOrientation();
     opponents->append(v);
+    opponentsTookPart_ = true;
 }
 
 void Game::removeOpponent(int32_t id) {
@@ -114,15 +117,8 @@ void Game::start(uint8_t singlePlayer) {
     localVehicle->setSpeed(3);
     localVehicle->setDrawnWhileCloaked(1);
 
-    // Search for a start place that no wall covers, asking the same question the tick asks before
-    // every move; after the last try the car stays where that try put it.
-    for (int tries = 0; tries < kStartPlaceTries; ++tries) {
-        localVehicle->randomStart();
-        Vector3 p = localVehicle->position();
-        if (world->isFree(p * 100.0, localVehicle->heading(), camera->view())) break;
-    }
-    localVehicle->setPosition(localVehicle->position());
-    localVehicle->updateOrientation();
+    placeOnStartCircle(*world, *localVehicle, nullptr, 0, 0.0);
+    if (singlePlayer == 1) placeTargets();
 
     Vector3 p = localVehicle->position();
     camera->setTarget(p);
@@ -139,7 +135,23 @@ void Game::start(uint8_t singlePlayer) {
     turnInput = 0;
 }
 
+void Game::placeTargets() {
+    Vector3 taken[kMaxStartCars];
+    int count = 0;
+    taken[count++] = localVehicle->position();
+    for (Vehicle* v = opponents->first(); v; v = opponents->next()) {
+        placeOnStartCircle(*world, *v, taken, count, kStartSpacingDegrees);
+        if (count < kMaxStartCars) taken[count++] = v->position();
+        if (opponents->atEnd()) break;
+    }
+}
+
+bool Game::won() const {
+    return opponentsTookPart_ && opponents->count() == 0;
+}
+
 void Game::end() {
+    opponentsTookPart_ = false;
     NetLeaveGame(localPlayerId());
     computer->stop();
     opponents->clear();
@@ -175,30 +187,13 @@ void Game::tick() {
     }
 
     Vehicle* car = localVehicle;
-    steer(car, turnInput, moveInput, camera->view());
-    if (turnInput != 0 || moveInput != 0)
+    if (steerVehicle(*world, *car, turnInput, moveInput, camera->view()))
         NetSendVehicleMove(car->id(), car->position(), car->heading());
     computer->tick(*this);
 
     updateBombs();
     pickUpItems(localVehicle);
     applyFlameEffects();
-}
-
-void Game::steer(Vehicle* car, int32_t turn, int32_t move, Vector3 view) {
-    if (turn != 0) {
-        double angle = car->speed() * turn / 3.0;
-        Vector3 heading = car->heading();
-        heading.rotateAround(angle * kPi / 180.0, car->position());
-        if (world->isFree(car->position() * 100.0, heading, view)) car->setHeading(heading);
-    }
-    if (move != 0) {
-        double angle = car->speed() * move / 2.0;
-        Vector3 position = car->position();
-        position.rotateAround(angle * kPi / 180.0, car->heading());
-        if (world->isFree(position * 100.0, car->heading(), view)) car->setPosition(position);
-    }
-    if (turn != 0 || move != 0) car->updateOrientation();
 }
 
 void Game::pickUpItems(Vehicle* car) {

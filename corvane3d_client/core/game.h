@@ -73,11 +73,6 @@ class Game {
     // Applies one message received during a game (types 7 to 14); others are ignored.
     void dispatch(const uint8_t* message, size_t length);
 
-    // Turns (turnInput -4, 0 or +4) and drives (moveInput -1 forward, 0, +1 backward) car, each
-    // step taken only where the world's free test, seen along view, lets it; then updates the
-    // car's orientation when an input was given. The local car and the computer cars both move
-    // through here.
-    void steer(Vehicle* car, int32_t turn, int32_t move, Vector3 view);
     // Bomb actions of the local player.
     void dropBomb();
     void fireRemoteBombs();
@@ -102,6 +97,8 @@ class Game {
     void explodeBomb(int32_t owner, int32_t number);
     // True when the local player is out (energy below 1).
     bool localDead() const;
+    // True when at least one opponent took part in this game and none is left.
+    bool won() const;
 
     int32_t startTicks = 0;
     int32_t endTicks = 0;
@@ -117,5 +114,9 @@ class Game {
     CpuPlayers* computer;
 
   private:
+    // Puts each single-player opponent on a free start place away from the others.
+    void placeTargets();
     void localHit();
+
+    bool opponentsTookPart_ = false;
 };

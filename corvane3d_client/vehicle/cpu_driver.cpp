@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "danger_map.h"
+#include "driving.h"
 #include "item_kind.h"
 #include "planet_graph.h"
 #include "vehicle.h"
@@ -24,6 +25,8 @@ const double kUnitsPerTick = 0.5 * kPi / 180.0 * kRadius;
 const double kTurnDegreesPerTick = 4.0 / 3.0;
 // A turn of this much is made while driving on, at no cost in time.
 const double kFreeTurnDegrees = 20.0;
+// The turn input that turns a car counter-clockwise seen from above (to the driver's left).
+const int32_t kTurnLeft = -4;
 const double kSampleUnits = 4.0;
 const double kFlameStepUnits = 3.0 * kPi / 180.0 * 102.0;
 const int64_t kForever = DangerMap::kForever;
@@ -895,7 +898,7 @@ void CpuDriver::steer(const Vehicle& self, const CpuSight& sight, CpuAction& act
     }
     double degrees = a * 180.0 / kPi;
     double perTick = kTurnDegreesPerTick * std::max(1, self.speed());
-    if (std::fabs(degrees) > perTick / 2.0) action.turnInput = degrees > 0 ? 4 : -4;
+    if (std::fabs(degrees) > perTick / 2.0) action.turnInput = degrees > 0 ? kTurnLeft : -kTurnLeft;
     double tolerance = sight.graph->crowding(node_) > 0 ? 25.0 : 40.0;
     if (std::fabs(degrees) < tolerance && !early) action.moveInput = move;
     std::snprintf(note_, sizeof note_, "pt %zu/%zu d%.1f a%.0f early%d t%+lld", next_,
@@ -946,14 +949,12 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
                 Vector3 p = s.p;
                 Vector3 h = s.h;
                 if (turn) {
-                    Vector3 c = h;
-                    c.rotateAround(speed * turn * 4 / 3.0 * kPi / 180.0, p);
+                    Vector3 c = turnedHeading(p, h, speed, turn * kTurnLeft);
                     if (graph.carFits(p, c, s.node)) h = c;
                 }
                 int node = s.node;
                 if (move) {
-                    Vector3 c = p;
-                    c.rotateAround(speed * move / 2.0 * kPi / 180.0, h);
+                    Vector3 c = drivenPosition(p, h, speed, move);
                     int cn = graph.nodeAt(c, node);
                     if (graph.carFits(c, h, cn)) {
                         p = c;
@@ -978,7 +979,7 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
     if (goal < 0) return false;
     recovery_.clear();
     for (int i = goal; states[i].parent >= 0; i = states[i].parent)
-        recovery_.push_back({states[i].turn * 4, states[i].move});
+        recovery_.push_back({states[i].turn * kTurnLeft, states[i].move});
     return true;
 }
 
@@ -1113,7 +1114,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
             mode_ = kRoam;
             nextBombLook_ = now;
         } else {
-            action.turnInput = a > 0 ? 4 : -4;
+            action.turnInput = a > 0 ? kTurnLeft : -kTurnLeft;
             asked_ = true;
             return action;
         }
