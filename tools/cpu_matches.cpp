@@ -73,14 +73,35 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
     lobbyList.clear();
     for (int k = 1; k < 3; ++k)
         game.computer->setMindLevel(k + 2, levels[k]);
-    // Nobody plays the local car: it stays out of the game.
-    game.localVehicle->setEnergy(0);
+    // Nobody plays the local car: it stays out of the game, or stands still as a target.
+    const bool target = getenv("CPU_TARGET") != nullptr;
+    if (!target) game.localVehicle->setEnergy(0);
 
     Match m;
     const int64_t begin = gameClock;
     int seenSelfHits = 0;
     std::vector<std::string> history;
-    while (gameClock - begin < kLimitMs && game.opponents->count() > 1) {
+    int64_t firstHit = -1;
+    while (gameClock - begin < kLimitMs &&
+           (target ? !game.localDead() : game.opponents->count() > 1)) {
+        if (target &&
+            (gameClock - begin) % (getenv("CPU_STEP") ? std::atoi(getenv("CPU_STEP")) : 10000) ==
+                0) {
+            std::printf("  t=%3.0f player e%d, distances", (gameClock - begin) / 1000.0,
+                        game.localVehicle->energy());
+            for (int32_t i = 0; i < game.opponents->count(); ++i)
+                std::printf(
+                    " %.0f(g%d)",
+                    (game.opponents->get(i)->position() - game.localVehicle->position()).length() *
+                        100.0,
+                    game.computer->mind(game.opponents->get(i)->id())->goal() *
+                        (game.computer->mind(game.opponents->get(i)->id())->escaping() ? -1 : 1));
+            std::printf("\n");
+        }
+        if (target && firstHit < 0 && game.localVehicle->energy() < 5) {
+            firstHit = gameClock - begin;
+            std::printf("  first hit on the player at %.1f s\n", firstHit / 1000.0);
+        }
         gameClock += kTickMs;
         const bool trace = getenv("CPU_TRACE") != nullptr;
         std::vector<int32_t> energyBefore;
@@ -148,6 +169,10 @@ Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
         seenSelfHits = selfHits;
         if (getenv("CPU_PROBE") && gameClock - begin == std::atoi(getenv("CPU_PROBE"))) {
             Vehicle* v = game.opponents->get(1);
+            for (int32_t i = 0; i < game.opponents->count(); ++i)
+                if (getenv("CPU_WATCH") &&
+                    game.opponents->get(i)->id() == std::atoi(getenv("CPU_WATCH")))
+                    v = game.opponents->get(i);
             Vector3 p0 = v->position(), h0 = v->heading();
             std::printf("probe car %d at (%.2f %.2f %.2f)\n", v->id(), p0.x * 100, p0.y * 100,
                         p0.z * 100);

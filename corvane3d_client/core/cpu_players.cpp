@@ -15,7 +15,10 @@ void CpuPlayers::start(Game& game, int32_t level) {
     if (level == kCpuParked) return;
     graph_.bind(game.world->blocks());
     for (int32_t i = 0; i < game.opponents->count(); ++i) {
-        int32_t id = game.opponents->get(i)->id();
+        Vehicle* car = game.opponents->get(i);
+        // A driving opponent under a cloak hides from the player too.
+        car->setDrawnWhileCloaked(0);
+        int32_t id = car->id();
         uint32_t seed = (static_cast<uint32_t>(nextRandom()) << 15) ^
                         static_cast<uint32_t>(nextRandom()) ^ (static_cast<uint32_t>(id) << 28);
         minds_.push_back({id, CpuDriver(level, seed)});

@@ -940,9 +940,9 @@ bool CpuDriver::unstick(const Vehicle& self, const CpuSight& sight) {
     // corner while losing least ground.
     int loose = -1;
     double looseScore = -1e9;
-    for (size_t i = 0; i < states.size() && states.size() < 600 && goal < 0; ++i) {
+    for (size_t i = 0; i < states.size() && states.size() < 1500 && goal < 0; ++i) {
         const State s = states[i];
-        if (s.depth >= 16) continue;
+        if (s.depth >= 48) continue;
         for (int turn = -1; turn <= 1 && goal < 0; ++turn) {
             for (int move = -1; move <= 1 && goal < 0; ++move) {
                 if (turn == 0 && move == 0) continue;
