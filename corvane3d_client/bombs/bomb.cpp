@@ -1,6 +1,7 @@
 #include "bomb.h"
 
 #include <cmath>
+#include <vector>
 
 #include "clock.h"
 #include "net.h"
@@ -34,36 +35,49 @@ Bomb::Bomb(Vector3 position, Vector3 heading, int32_t owner, int32_t range, uint
     if (bombCounter > 100) bombCounter = 1;
 }
 
-void Bomb::buildFlames() {
-    Vector3 up = position_;
+void buildFlameGeometry(Vector3 position, Vector3 heading, int32_t range,
+                        std::vector<FlameQuad>& quads) {
+    Vector3 up = position;
     up.normalize();
-    Vector3 axes[3] = {heading_, rotated(heading_, up, kStripTurn),
-                       rotated(heading_, up, 2.0 * kStripTurn)};
+    Vector3 axes[3] = {heading, rotated(heading, up, kStripTurn),
+                       rotated(heading, up, 2.0 * kStripTurn)};
     Vector3 corners[3];
     for (int j = 0; j < 3; ++j)
-        corners[j] = rotated(position_, axes[j], kCornerArc);
+        corners[j] = rotated(position, axes[j], kCornerArc);
 
     for (int i = 0; i < 3; ++i) {
         const Vector3 d0 = corners[(i + 1) % 3];
         const Vector3 e0 = corners[(i + 2) % 3];
         Vector3 dPrev = d0;
         Vector3 ePrev = e0;
-        for (int32_t k = 1; k <= range_; ++k) {
+        for (int32_t k = 1; k <= range; ++k) {
             double angle = static_cast<double>(k * (-3)) * kPi / 180.0;
             Vector3 d = rotated(d0, axes[i], angle);
             Vector3 e = rotated(e0, axes[i], angle);
-            FlameQuad* q = new FlameQuad;
-            q->corner[0] = dPrev;
-            q->corner[1] = d;
-            q->corner[2] = e;
-            q->corner[3] = ePrev;
-            q->normal = (d - dPrev).cross(e - dPrev);
-            q->normal.normalize();
-            flameQuads_.append(q);
-            flameCentres_[i].append(new Vector3(dPrev + (e - dPrev) * 0.5));
+            FlameQuad q;
+            q.corner[0] = dPrev;
+            q.corner[1] = d;
+            q.corner[2] = e;
+            q.corner[3] = ePrev;
+            q.normal = (d - dPrev).cross(e - dPrev);
+            q.normal.normalize();
+            quads.push_back(q);
             dPrev = d;
             ePrev = e;
         }
+    }
+}
+
+Vector3 flameQuadCentre(const FlameQuad& q) {
+    return q.corner[0] + (q.corner[2] - q.corner[0]) * 0.5;
+}
+
+void Bomb::buildFlames() {
+    std::vector<FlameQuad> quads;
+    buildFlameGeometry(position_, heading_, range_, quads);
+    for (size_t n = 0; n < quads.size(); ++n) {
+        flameQuads_.append(new FlameQuad(quads[n]));
+        flameCentres_[n / range_].append(new Vector3(flameQuadCentre(quads[n])));
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "list.h"
 #include "vector3.h"
@@ -60,6 +61,13 @@ class Bomb {
     uint8_t exploded_ = 0;
     uint8_t hitDone_ = 0;
 };
+
+// Appends the 3 x range flame quads of a bomb lying at position (102 x a unit position) dropped
+// with heading: strip 0 first (along the dropper's line of travel), nearest quad first.
+void buildFlameGeometry(Vector3 position, Vector3 heading, int32_t range,
+                        std::vector<FlameQuad>& quads);
+// The centre point of a flame quad (the midpoint of its diagonal from corner 0 to corner 2).
+Vector3 flameQuadCentre(const FlameQuad& q);
 
 // The next bomb number, 1..100, wrapping.
 extern int32_t bombCounter;

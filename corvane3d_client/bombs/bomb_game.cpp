@@ -1,6 +1,7 @@
 #include "game.h"
 
 #include "bomb.h"
+#include "cpu_players.h"
 #include "globals.h"
 #include "net.h"
 #include "platform.h"
@@ -28,7 +29,10 @@ void burnBlocks(Bomb* bomb, World* world) {
 } // namespace
 
 void Game::dropBomb() {
-    Vehicle* car = localVehicle;
+    dropBomb(localVehicle);
+}
+
+void Game::dropBomb(Vehicle* car) {
     if (car->bombsAvailable() <= 0) return;
     Bomb* bomb = new Bomb(car->position() * kBombRadius, car->heading(), car->id(),
                           car->flameRange(), car->remoteControl());
@@ -39,8 +43,12 @@ void Game::dropBomb() {
 }
 
 void Game::fireRemoteBombs() {
-    if (!localVehicle->remoteControl()) return;
-    int32_t id = localVehicle->id();
+    fireRemoteBombs(localVehicle);
+}
+
+void Game::fireRemoteBombs(Vehicle* car) {
+    if (!car->remoteControl()) return;
+    int32_t id = car->id();
     for (Bomb* b = bombs->first(); b; b = bombs->next()) {
         if (b->remote() && b->owner() == id) {
             b->explode();
@@ -60,9 +68,19 @@ void Game::updateBombs() {
         }
         int32_t owner = -b->owner();
         bombs->remove(position);
-        if (owner == localVehicle->id())
-            localVehicle->setBombsAvailable(localVehicle->bombsAvailable() + 1);
+        returnBomb(owner);
     }
+}
+
+void Game::returnBomb(int32_t owner) {
+    Vehicle* car = nullptr;
+    if (owner == localVehicle->id()) {
+        car = localVehicle;
+    } else {
+        for (int32_t i = 0; i < opponents->count() && !car; ++i)
+            if (opponents->get(i)->id() == owner) car = opponents->get(i);
+    }
+    if (car) car->setBombsAvailable(car->bombsAvailable() + 1);
 }
 
 void Game::applyFlameEffects() {
@@ -76,6 +94,7 @@ void Game::applyFlameEffects() {
         for (FlameQuad* q = quads.first(); q && !bomb->hitDone(); q = quads.next()) {
             if (!localDead() && localVehicle->isTouchedBy(q->corner, 4)) {
                 localHit();
+                computer->noteHit(localId, *bomb, localVehicle->energy());
                 bomb->setHitDone(1);
             }
             if (!singlePlayer) continue;
@@ -87,6 +106,7 @@ void Game::applyFlameEffects() {
                     continue;
                 }
                 v->setEnergy(v->energy() - 1);
+                computer->noteHit(v->id(), *bomb, v->energy());
                 if (v->energy() <= 0) opponents->remove(position);
                 bomb->setHitDone(1);
             }

@@ -4,6 +4,7 @@
 
 #include "bomb.h"
 #include "clock.h"
+#include "cpu_players.h"
 #include "driving.h"
 #include "globals.h"
 #include "net.h"
@@ -51,6 +52,7 @@ Game::Game() {
     localVehicle = new Vehicle;
     opponents = new List<Vehicle>;
     bombs = new List<Bomb>;
+    computer = new CpuPlayers;
     localVehicle->setDrawnWhileCloaked(1);
 }
 
@@ -61,6 +63,7 @@ Game::~Game() {
     delete localVehicle;
     delete opponents;
     delete bombs;
+    delete computer;
 }
 
 int32_t Game::localPlayerId() const {
@@ -129,6 +132,7 @@ void Game::start(uint8_t singlePlayer) {
     e.normalize();
     camera->setEye(e * 170.0);
 
+    computer->start(*this, singlePlayer ? opponentLevel : kCpuParked);
     if (platform.installGameCallbacks) platform.installGameCallbacks();
     playMusic(kMusicGame);
     startTicks = 0;
@@ -155,6 +159,7 @@ bool Game::won() const {
 void Game::end() {
     opponentsTookPart_ = false;
     NetLeaveGame(localPlayerId());
+    computer->stop();
     opponents->clear();
     bombs->clear();
     stopMusic(kMusicGame);
@@ -190,18 +195,19 @@ void Game::tick() {
     Vehicle* car = localVehicle;
     if (steerVehicle(*world, *car, turnInput, moveInput, camera->view(), handlingMode == 1))
         NetSendVehicleMove(car->id(), car->position(), car->heading());
+    computer->tick(*this);
 
     updateBombs();
-    pickUpItems();
+    pickUpItems(localVehicle);
     applyFlameEffects();
 }
 
-void Game::pickUpItems() {
-    Vector3 p = localVehicle->position() * 100.0;
+void Game::pickUpItems(Vehicle* car) {
+    Vector3 p = car->position() * 100.0;
     List<WallBlock>& blocks = world->blocks();
     for (WallBlock* b = blocks.first(); b; b = blocks.next()) {
         if (b->state() == 1 && b->item() != 0 && b->contains(p)) {
-            localVehicle->pickUpItem(b->item());
+            car->pickUpItem(b->item());
             b->setItem(0);
             NetSendItemTaken(b->id());
         }

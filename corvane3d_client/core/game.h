@@ -11,6 +11,7 @@
 class World;
 class Vehicle;
 class Bomb;
+class CpuPlayers;
 
 class Camera {
   public:
@@ -79,6 +80,14 @@ class Game {
     // Bomb actions of the local player.
     void dropBomb();
     void fireRemoteBombs();
+    // Drops a bomb where car stands, when it has one available, and announces it.
+    void dropBomb(Vehicle* car);
+    // Sets off every remote bomb of car, when its remote control is on.
+    void fireRemoteBombs(Vehicle* car);
+    // Takes every uncovered item under car.
+    void pickUpItems(Vehicle* car);
+    // Gives a finished bomb back to its owner's car (the local car or an opponent), if present.
+    void returnBomb(int32_t owner);
     // Advances every bomb and retires the finished ones.
     void updateBombs();
     // Applies the flames of every exploded bomb to blocks and cars.
@@ -105,11 +114,12 @@ class Game {
     Vehicle* localVehicle;
     List<Vehicle>* opponents;
     List<Bomb>* bombs;
+    // The minds of the computer opponents of a single-player game.
+    CpuPlayers* computer;
 
   private:
     // Puts each single-player opponent on a free start place away from the others.
     void placeTargets();
-    void pickUpItems();
     void localHit();
 
     bool opponentsTookPart_ = false;

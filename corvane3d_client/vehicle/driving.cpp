@@ -40,16 +40,22 @@ Vector3 overheadView(Vector3 p) {
 }
 
 Vector3 turnedHeading(const Vehicle& car, int32_t turnInput) {
-    double angle = -car.speed() * turnInput / 3.0;
-    Vector3 heading = car.heading();
-    heading.rotateAround(angle * kPi / 180.0, car.position());
+    return turnedHeading(car.position(), car.heading(), car.speed(), turnInput);
+}
+
+Vector3 turnedHeading(Vector3 position, Vector3 heading, int32_t speed, int32_t turnInput) {
+    double angle = -speed * turnInput / 3.0;
+    heading.rotateAround(angle * kPi / 180.0, position);
     return heading;
 }
 
 Vector3 drivenPosition(const Vehicle& car, int32_t moveInput) {
-    double angle = car.speed() * moveInput / 2.0;
-    Vector3 position = car.position();
-    position.rotateAround(angle * kPi / 180.0, car.heading());
+    return drivenPosition(car.position(), car.heading(), car.speed(), moveInput);
+}
+
+Vector3 drivenPosition(Vector3 position, Vector3 heading, int32_t speed, int32_t moveInput) {
+    double angle = speed * moveInput / 2.0;
+    position.rotateAround(angle * kPi / 180.0, heading);
     return position;
 }
 

@@ -15,9 +15,11 @@ Vector3 overheadView(Vector3 p);
 // The heading after one tick of turning: turnInput -4 turns the car to the driver's left
 // (counter-clockwise seen from above), +4 to the right, by speed x 4 / 3 degrees.
 Vector3 turnedHeading(const Vehicle& car, int32_t turnInput);
+Vector3 turnedHeading(Vector3 position, Vector3 heading, int32_t speed, int32_t turnInput);
 // The unit position after one tick of driving: moveInput -1 forward, +1 backward, by speed / 2
 // degrees of arc.
 Vector3 drivenPosition(const Vehicle& car, int32_t moveInput);
+Vector3 drivenPosition(Vector3 position, Vector3 heading, int32_t speed, int32_t moveInput);
 
 // One tick of steering: turns, then drives, each only when world.isFree allows it with view; with
 // slide (HANDLING: SLIDE) a refused move slides along the wall and a refused turn nudges the car
