@@ -9,6 +9,7 @@
 #include "game.h"
 #include "globals.h"
 #include "glpng.h"
+#include "notices_render.h"
 #include "vehicle.h"
 #include "world.h"
 
@@ -258,6 +259,7 @@ void Game::render() {
     }
     if (opponents->count() == 0 || localVehicle->energy() < 1 || startTicks < 40) drawOverlay(this);
     drawHud(localVehicle);
+    drawGameNotices();
 }
 
 void gameDisplay() {

@@ -18,6 +18,7 @@
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
+#include "round.h"
 #include "sound.h"
 #include "vehicle.h"
 #include "world.h"
@@ -83,6 +84,7 @@ void installPlatformHooks() {
     returnToFrontEnd = [] {
         if (gMenu) gMenu->installCallbacks();
     };
+    roundReturn = returnToFrontEnd;
     menuQuit = quit;
 }
 
