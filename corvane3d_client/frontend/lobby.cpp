@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "font_text.h"
 #include "game.h"
 #include "globals.h"
 #include "menu.h"
@@ -12,6 +13,11 @@
 #include "sound.h"
 
 namespace {
+
+// Messages handled in one drain at most, so that a flood cannot hold up the window.
+constexpr int kMessagesPerDrain = 64;
+// Players in one lobby: this one and six others.
+constexpr int32_t kOtherPlayers = 6;
 
 void soundSample(int n) {
     if (gSound) gSound->playSample(n);
@@ -25,6 +31,42 @@ char* joinLine(const char* left, const char* right) {
     return line;
 }
 
+LobbyEntry* findEntry(int32_t id, int32_t* index) {
+    for (int32_t i = 0; i < lobbyList.count(); ++i) {
+        LobbyEntry* e = lobbyList.get(i);
+        if (e->playerId == id) {
+            if (index) *index = i;
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+void announce(const char* nick, const char* what) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%s %s", nick, what);
+    postNotice(text);
+}
+
+// Adds the player, or replaces the entry that has its id; a full lobby takes nobody new.
+bool enterPlayer(const proto::PlayerInfo& info) {
+    if (gGame && info.playerId == gGame->localPlayerId()) return false;
+    LobbyEntry* e = findEntry(info.playerId, nullptr);
+    const bool known = e != nullptr;
+    if (!known) {
+        if (lobbyList.count() >= kOtherPlayers) return false;
+        e = new LobbyEntry;
+        lobbyList.append(e);
+    }
+    e->playerId = info.playerId;
+    copyText(e->nick, info.nick, sizeof e->nick);
+    copyText(e->address, info.address, sizeof e->address);
+    for (int i = 0; i < 3; ++i)
+        e->colour[i] = info.colour[i];
+    if (!known) announce(e->nick, "JOINED");
+    return true;
+}
+
 } // namespace
 
 void Menu::lobbyAction() {
@@ -35,37 +77,22 @@ void Menu::lobbyAction() {
 }
 
 void Menu::join() {
-    if (!connected_) {
-        soundSample(kSampleCamera);
-        return;
-    }
-    int32_t accepted = 0;
-    int32_t playerId = 0;
-    double colour[3] = {0, 0, 0};
-    NetJoin(&accepted, &playerId, colour);
-    if (accepted != 1) {
-        soundSample(kSampleCamera);
-        return;
-    }
-    goTo(kLobby);
-    joined_ = 1;
-    if (gGame) {
-        gGame->setLocalPlayerId(playerId);
-        gGame->setLocalColour(colour[0], colour[1], colour[2]);
-    }
-    rebuildLobbyLines();
-    soundSample(kSampleItemPickup);
+    if (!connected_ || !sessionJoin()) soundSample(kSampleCamera);
 }
 
 void Menu::startLobbyGame() {
+    if (!joined_ || !sessionStart()) {
+        soundSample(kSampleCamera);
+        return;
+    }
     soundSample(kSampleItemPickup);
-    NetStartGame();
-    enterGame(0);
 }
 
 void Menu::leaveLobby() {
-    NetLeaveGame(gGame ? gGame->localPlayerId() : 0);
+    if (joined_) NetLeaveGame(gGame ? gGame->localPlayerId() : 0);
+    sessionLeave();
     joined_ = 0;
+    chatting_ = 0;
     goTo(kMulti);
     soundSample(kSampleItemPickup);
     lobbyList.clear();
@@ -78,44 +105,142 @@ void Menu::lobbyTimerRun() {
     if (glutGetWindow() != 0) glutPostRedisplay();
 }
 
-void Menu::drainConnection() {
+void Menu::pump() {
+    bool changed = false;
+    const SessionEvent event = sessionPoll();
+    if (event != SessionEvent::kNone) {
+        applySessionEvent(event);
+        changed = true;
+    }
+    if (screenState != 2 && drainConnection()) changed = true;
+    if (discoverySearching()) {
+        discoveryPoll();
+        rebuildServerLines();
+        changed = true;
+    }
+    if (expireNotices() || noticeCount() > 0 || sessionBusy()) changed = true;
+    if (!changed) return;
+    rebuildLobbyLines();
+    if (glutGetWindow() != 0) glutPostRedisplay();
+}
+
+void Menu::applySessionEvent(SessionEvent event) {
+    switch (event) {
+    case SessionEvent::kConnected:
+        connected_ = 1;
+        break;
+    case SessionEvent::kConnectFailed:
+        connected_ = 0;
+        soundSample(kSampleCamera);
+        break;
+    case SessionEvent::kJoined:
+        goTo(kLobby);
+        joined_ = 1;
+        if (gGame) {
+            const double* colour = sessionColour();
+            gGame->setLocalPlayerId(sessionPlayerId());
+            gGame->setLocalColour(colour[0], colour[1], colour[2]);
+        }
+        soundSample(kSampleItemPickup);
+        break;
+    case SessionEvent::kJoinDenied:
+    case SessionEvent::kJoinFailed:
+        soundSample(kSampleCamera);
+        break;
+    case SessionEvent::kGameReady:
+        chatting_ = 0;
+        enterGame(0);
+        break;
+    case SessionEvent::kLost:
+        connectionLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void Menu::connectionLost() {
+    sessionLost();
+    postNotice("SERVER LOST");
+    soundSample(kSampleCamera);
+    connected_ = 0;
+    joined_ = 0;
+    chatting_ = 0;
+    lobbyList.clear();
+    if (page_ == kLobby) goTo(kMulti);
+}
+
+bool Menu::drainConnection() {
+    if (sessionBusy()) return false;
+    bool any = false;
     uint8_t buffer[proto::kServerBufferSize];
-    while (NetPoll()) {
-        if (!NetReceiveMessage(buffer, sizeof buffer)) break;
+    for (int n = 0; n < kMessagesPerDrain && screenState != 2; ++n) {
+        const int r = NetNextMessage(buffer, sizeof buffer);
+        if (r == 0) break;
+        any = true;
+        if (r < 0) {
+            connectionLost();
+            break;
+        }
         proto::Header header;
-        if (!proto::decodeHeader(buffer, sizeof buffer, &header)) break;
+        proto::decodeHeader(buffer, sizeof buffer, &header);
+        int32_t id = 0;
         switch (header.type) {
         case proto::kPlayerInfo: {
             proto::PlayerInfo info;
-            if (!proto::decodePlayerInfo(buffer, header.length, &info)) break;
-            LobbyEntry* e = new LobbyEntry;
-            e->playerId = info.playerId;
-            copyText(e->nick, info.nick, sizeof e->nick);
-            copyText(e->address, info.address, sizeof e->address);
-            for (int i = 0; i < 3; ++i)
-                e->colour[i] = info.colour[i];
-            lobbyList.append(e);
+            if (joined_ && proto::decodePlayerInfo(buffer, header.length, &info)) enterPlayer(info);
             break;
         }
         case proto::kPlayerLeft: {
-            int32_t id = 0;
+            int32_t index = 0;
             if (!proto::decodeIdMessage(buffer, header.length, proto::kPlayerLeft, &id)) break;
-            for (int32_t i = 0; i < lobbyList.count(); ++i) {
-                if (lobbyList.get(i)->playerId == id) {
-                    lobbyList.remove(i + 1);
-                    break;
-                }
+            if (LobbyEntry* e = findEntry(id, &index)) {
+                announce(e->nick, "LEFT");
+                lobbyList.remove(index + 1);
             }
             break;
         }
         case proto::kStartGame:
-            enterGame(0);
+            // Whatever follows a game start belongs to the game: it waits behind the labyrinth.
+            if (joined_ && header.length == proto::kHeaderOnlySize) {
+                sessionStartedByOther();
+                return true;
+            }
+            break;
+        case proto::kChatLine: {
+            proto::ChatLine line;
+            if (joined_ && proto::decodeChatLine(buffer, header.length, &line))
+                addChatLine(line.nick, line.text);
+            break;
+        }
+        case proto::kLobbyOpen:
+            if (header.length == proto::kHeaderOnlySize) sessionLobbyOpen();
+            if (sessionBusy()) return true;
             break;
         default:
             break;
         }
-        // Whatever follows a game start belongs to the game's own tick.
-        if (screenState == 2) break;
+    }
+    return any;
+}
+
+void Menu::chatKey(unsigned char key) {
+    size_t length = std::strlen(chatBuffer_);
+    if (key == 27) {
+        chatting_ = 0;
+    } else if (key == 13) {
+        if (length > 0 && gGame) NetSendChat(gGame->localPlayerId(), chatBuffer_);
+        chatting_ = 0;
+    } else if (key == 8) {
+        if (length > 0) chatBuffer_[length - 1] = '\0';
+    } else if (length < static_cast<size_t>(kChatTextLimit)) {
+        char typed[2] = {static_cast<char>(key), '\0'};
+        char shown[2];
+        toFontText(typed, shown, sizeof shown);
+        if (shown[0] != '\0' && !(shown[0] == ' ' && length == 0)) {
+            chatBuffer_[length] = shown[0];
+            chatBuffer_[length + 1] = '\0';
+        }
     }
 }
 

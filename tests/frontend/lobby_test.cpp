@@ -109,13 +109,16 @@ class LobbyTest : public FrontEnd {
         game_ = std::make_unique<Game>();
         gGame = game_.get();
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         for (int i = 0; i < 100 && !NetIsConnected(); ++i) {
-            menu_ = std::make_unique<Menu>(); // connects in its constructor
+            menu_ = std::make_unique<Menu>(); // starts connecting in its constructor
+            gMenu = menu_.get();
+            pumpUntil([&] { return menu_->connected() || sessionMood() == 3; });
             if (!NetIsConnected()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+        testing::internal::GetCapturedStderr();
         testing::internal::GetCapturedStdout();
         ASSERT_TRUE(menu_->connected());
-        gMenu = menu_.get();
     }
     void TearDown() override {
         menu_.reset();
@@ -127,17 +130,30 @@ class LobbyTest : public FrontEnd {
     }
 
     Menu& menu() { return *menu_; }
+    // Pumps the menu until done() holds (at most about 3 s); the result of done().
+    template <typename Done> bool pumpUntil(Done done) {
+        for (int i = 0; i < 1500 && !done(); ++i) {
+            menu_->pump();
+            if (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    }
     void joinFromMenu() {
         selectItem(menu(), 1);
         key(menu(), 13);
         ASSERT_EQ(menu().page(), Menu::kMulti);
         selectItem(menu(), 2);
         key(menu(), 13);
+        ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
     }
-    // Waits (bounded) until the menu's connection has input, so that one timer run sees it.
+    // Waits (bounded) until the menu's connection has input, and a little longer for what the
+    // server sends with it, so that one timer run sees it all.
     static bool inputArrives() {
-        for (int i = 0; i < 400; ++i)
-            if (NetPoll()) return true;
+        for (int i = 0; i < 400; ++i) {
+            if (!NetPoll()) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return true;
+        }
         return false;
     }
     std::string line(int i) const { return item(*menu_, Menu::kLobby, i); }
@@ -207,7 +223,8 @@ TEST_F(LobbyTest, LeaveKeepsTheConnectionAndANewJoinIsAdmitted) {
     ASSERT_NE(bob.join("BOB"), 0);
     joinFromMenu();
     const int32_t firstId = game_->localPlayerId();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
     menu().lobbyTimerRun();
     ASSERT_EQ(lobbyList.count(), 1);
 
@@ -225,8 +242,8 @@ TEST_F(LobbyTest, LeaveKeepsTheConnectionAndANewJoinIsAdmitted) {
 
     selectItem(menu(), 2);
     key(menu(), 13);
+    ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
     EXPECT_EQ(menu().page(), Menu::kLobby);
-    EXPECT_TRUE(menu().joined());
     EXPECT_EQ(game_->localPlayerId(), firstId + 1);
 }
 
@@ -234,7 +251,8 @@ TEST_F(LobbyTest, EnterOnAPlayerLineLeavesLikeLeave) {
     RawPlayer bob;
     ASSERT_NE(bob.join("BOB"), 0);
     joinFromMenu();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
     menu().lobbyTimerRun();
     selectItem(menu(), 3);
     key(menu(), 13);
@@ -254,6 +272,7 @@ TEST_F(LobbyTest, EditingTheServerAddressClosesTheConnectionAtOnce) {
 
     testing::internal::CaptureStdout();
     key(menu(), 13); // confirms the same address: connected again
+    pumpUntil([&] { return menu().connected(); });
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(menu().editing());
     EXPECT_TRUE(menu().connected());
@@ -263,7 +282,7 @@ TEST_F(LobbyTest, EditingTheServerAddressClosesTheConnectionAtOnce) {
 TEST_F(LobbyTest, MainWhileConnectedClosesTheConnectionAndForgetsTheAddress) {
     selectItem(menu(), 1);
     key(menu(), 13);
-    selectItem(menu(), 3);
+    selectItem(menu(), 4);
     key(menu(), 13);
     EXPECT_EQ(menu().page(), Menu::kMain);
     EXPECT_FALSE(menu().connected());
@@ -277,12 +296,13 @@ TEST_F(LobbyTest, StartAnnouncesTheGameAndEntersItAsMultiPlayer) {
     int32_t bobId = bob.join("BOB");
     ASSERT_NE(bobId, 0);
     joinFromMenu();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
     menu().lobbyTimerRun();
     key(menu(), 13); // START
     uint8_t m[proto::kServerBufferSize];
     EXPECT_TRUE(bob.await(proto::kStartGame, m, sizeof m));
-    EXPECT_EQ(screenState, 2);
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; })) << "the labyrinth arrives";
     EXPECT_EQ(gameMode, 2);
     ASSERT_EQ(game_->opponents->count(), 1);
 }
@@ -296,7 +316,7 @@ TEST_F(LobbyTest, StartGameFromAnotherMemberStartsThisGame) {
     ASSERT_TRUE(bob.sendStart());
     ASSERT_TRUE(inputArrives());
     menu().lobbyTimerRun();
-    EXPECT_EQ(screenState, 2);
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; }));
     EXPECT_EQ(gameMode, 2);
     EXPECT_EQ(game_->opponents->count(), 1);
 }
