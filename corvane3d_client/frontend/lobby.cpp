@@ -6,6 +6,7 @@
 #include "font_text.h"
 #include "game.h"
 #include "globals.h"
+#include "lobby_feed.h"
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
@@ -13,11 +14,6 @@
 #include "sound.h"
 
 namespace {
-
-// Messages handled in one drain at most, so that a flood cannot hold up the window.
-constexpr int kMessagesPerDrain = 64;
-// Players in one lobby: this one and six others.
-constexpr int32_t kOtherPlayers = 6;
 
 void soundSample(int n) {
     if (gSound) gSound->playSample(n);
@@ -29,42 +25,6 @@ char* joinLine(const char* left, const char* right) {
     char* line = new char[static_cast<size_t>(n) + 1];
     std::snprintf(line, static_cast<size_t>(n) + 1, "%s:%s", left, right);
     return line;
-}
-
-LobbyEntry* findEntry(int32_t id, int32_t* index) {
-    for (int32_t i = 0; i < lobbyList.count(); ++i) {
-        LobbyEntry* e = lobbyList.get(i);
-        if (e->playerId == id) {
-            if (index) *index = i;
-            return e;
-        }
-    }
-    return nullptr;
-}
-
-void announce(const char* nick, const char* what) {
-    char text[80];
-    std::snprintf(text, sizeof text, "%s %s", nick, what);
-    postNotice(text);
-}
-
-// Adds the player, or replaces the entry that has its id; a full lobby takes nobody new.
-bool enterPlayer(const proto::PlayerInfo& info) {
-    if (gGame && info.playerId == gGame->localPlayerId()) return false;
-    LobbyEntry* e = findEntry(info.playerId, nullptr);
-    const bool known = e != nullptr;
-    if (!known) {
-        if (lobbyList.count() >= kOtherPlayers) return false;
-        e = new LobbyEntry;
-        lobbyList.append(e);
-    }
-    e->playerId = info.playerId;
-    copyText(e->nick, info.nick, sizeof e->nick);
-    copyText(e->address, info.address, sizeof e->address);
-    for (int i = 0; i < 3; ++i)
-        e->colour[i] = info.colour[i];
-    if (!known) announce(e->nick, "JOINED");
-    return true;
 }
 
 } // namespace
@@ -161,67 +121,21 @@ void Menu::applySessionEvent(SessionEvent event) {
 
 void Menu::connectionLost() {
     sessionLost();
-    postNotice("SERVER LOST");
     soundSample(kSampleCamera);
     connected_ = 0;
     joined_ = 0;
     chatting_ = 0;
     lobbyList.clear();
     if (page_ == kLobby) goTo(kMulti);
+    // The multi-player page says it in its status line.
+    if (page_ != kMulti) postNotice("SERVER LOST");
 }
 
 bool Menu::drainConnection() {
     if (sessionBusy()) return false;
-    bool any = false;
-    uint8_t buffer[proto::kServerBufferSize];
-    for (int n = 0; n < kMessagesPerDrain && screenState != 2; ++n) {
-        const int r = NetNextMessage(buffer, sizeof buffer);
-        if (r == 0) break;
-        any = true;
-        if (r < 0) {
-            connectionLost();
-            break;
-        }
-        proto::Header header;
-        proto::decodeHeader(buffer, sizeof buffer, &header);
-        int32_t id = 0;
-        switch (header.type) {
-        case proto::kPlayerInfo: {
-            proto::PlayerInfo info;
-            if (joined_ && proto::decodePlayerInfo(buffer, header.length, &info)) enterPlayer(info);
-            break;
-        }
-        case proto::kPlayerLeft: {
-            int32_t index = 0;
-            if (!proto::decodeIdMessage(buffer, header.length, proto::kPlayerLeft, &id)) break;
-            if (LobbyEntry* e = findEntry(id, &index)) {
-                announce(e->nick, "LEFT");
-                lobbyList.remove(index + 1);
-            }
-            break;
-        }
-        case proto::kStartGame:
-            // Whatever follows a game start belongs to the game: it waits behind the labyrinth.
-            if (joined_ && header.length == proto::kHeaderOnlySize) {
-                sessionStartedByOther();
-                return true;
-            }
-            break;
-        case proto::kChatLine: {
-            proto::ChatLine line;
-            if (joined_ && proto::decodeChatLine(buffer, header.length, &line))
-                addChatLine(line.nick, line.text);
-            break;
-        }
-        case proto::kLobbyOpen:
-            if (header.length == proto::kHeaderOnlySize) sessionLobbyOpen();
-            if (sessionBusy()) return true;
-            break;
-        default:
-            break;
-        }
-    }
-    return any;
+    const LobbyNews news = drainLobby(joined_ != 0, gGame ? gGame->localPlayerId() : 0);
+    if (news == LobbyNews::kLost) connectionLost();
+    return news != LobbyNews::kNothing;
 }
 
 void Menu::chatKey(unsigned char key) {

@@ -14,7 +14,7 @@ namespace {
 // the view reaches about 42 up and 54 to each side).
 constexpr float kSize = 2.3f;
 constexpr float kPitch = 2.8f;
-constexpr float kTop = 39.2f;
+constexpr float kTop = 38.8f;
 constexpr int kRowGlyphs = 46;
 
 void moodColour(int mood, float alpha) {
@@ -38,12 +38,31 @@ float rowY(int row) {
     return kTop - kPitch * static_cast<float>(row);
 }
 
+// A dark band behind the rows above row `below`, so that they read over the title picture.
+void band(int below) {
+    const float bottom = rowY(below - 1) - 0.5f;
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(0, 0, 0, 0.6f);
+    glBegin(GL_QUADS);
+    glVertex2f(-60, bottom);
+    glVertex2f(60, bottom);
+    glVertex2f(60, 45);
+    glVertex2f(-60, 45);
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+}
+
 } // namespace
 
 void Menu::drawStatus() {
     if (font_.texture() == 0) return;
+    const bool statusShown = page_ == kServers || page_ == kMulti || page_ == kLobby;
+    const int rows = page_ == kLobby ? 1 : 3;
+    const int notices = noticeCount() < rows ? noticeCount() : rows;
+    const int used = page_ == kLobby ? 6 : (notices > 0 ? 1 + notices : statusShown ? 1 : 0);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (used > 0) band(used);
     font_.bind();
 
     char line[128];
@@ -71,8 +90,7 @@ void Menu::drawStatus() {
     }
 
     // The newest notices under the status; the lobby keeps its rows below for the chat.
-    const int rows = page_ == kLobby ? 1 : 3;
-    const int first = noticeCount() > rows ? noticeCount() - rows : 0;
+    const int first = noticeCount() - notices;
     for (int i = first; i < noticeCount(); ++i) {
         glColor4f(1.0f, 1.0f, 0.6f, noticeFade(i));
         drawFontLine(font_, noticeText(i), 0, rowY(1 + i - first), kSize, true);

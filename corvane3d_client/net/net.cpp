@@ -361,6 +361,23 @@ void appendBlocks(const proto::BlockRecord* records, int32_t n, List<WallBlock>&
     }
 }
 
+// Looks through up to kMessagesPerPoll arrived messages for one of type, setting the others aside:
+// 1 it heads the inbox (*length bytes), 0 not yet, -1 the connection was lost.
+int awaitInInbox(uint32_t type, size_t* length) {
+    for (int i = 0; i < kMessagesPerPoll; ++i) {
+        int r = nextInStream(length);
+        if (r < 0) {
+            lose();
+            return -1;
+        }
+        if (r == 0) return 0;
+        if (proto::getU32(gInbox) == type) return 1;
+        setAside(gInbox, *length);
+        consumeInbox(*length);
+    }
+    return 0;
+}
+
 void printConnected() {
     std::printf("connected to server %s\n", gServerText);
     std::fflush(stdout);
@@ -688,19 +705,10 @@ int NetPollJoin(int32_t* accepted, int32_t* playerId, double colour[3]) {
     *playerId = 0;
     colour[0] = colour[1] = colour[2] = 0;
     if (!gJoinPending) return -1;
-    for (int i = 0; i < kMessagesPerPoll; ++i) {
-        size_t length = 0;
-        int r = nextInStream(&length);
-        if (r < 0) {
-            lose();
-            return -1;
-        }
-        if (r == 0) break;
-        if (proto::getU32(gInbox) != proto::kJoinReply) {
-            setAside(gInbox, length);
-            consumeInbox(length);
-            continue;
-        }
+    size_t length = 0;
+    const int r = awaitInInbox(proto::kJoinReply, &length);
+    if (r < 0) return -1;
+    if (r > 0) {
         proto::JoinReply reply;
         bool valid = proto::decodeJoinReply(gInbox, length, &reply);
         consumeInbox(length);
@@ -732,19 +740,10 @@ int NetBeginFetchLabyrinth() {
 int NetPollLabyrinth() {
     if (gHeldReady) return 1;
     if (!gLabyrinthPending) return -1;
-    for (int i = 0; i < kMessagesPerPoll; ++i) {
-        size_t length = 0;
-        int r = nextInStream(&length);
-        if (r < 0) {
-            lose();
-            return -1;
-        }
-        if (r == 0) break;
-        if (proto::getU32(gInbox) != proto::kLabyrinth) {
-            setAside(gInbox, length);
-            consumeInbox(length);
-            continue;
-        }
+    size_t length = 0;
+    const int r = awaitInInbox(proto::kLabyrinth, &length);
+    if (r < 0) return -1;
+    if (r > 0) {
         gLabyrinthPending = false;
         int32_t n = 0;
         proto::BlockRecord* records = nullptr;
