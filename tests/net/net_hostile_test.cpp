@@ -15,6 +15,7 @@
 #include "net_support.h"
 #include "notices.h"
 #include "platform.h"
+#include "round.h"
 #include "support/fake_clock.h"
 #include "vehicle.h"
 #include "wall_block.h"
@@ -309,9 +310,11 @@ TEST_F(NetHostile, FloodsAreAppliedAFewAtATimeAndBombsAndPlayersStayBounded) {
     game.addOpponent(5, 1, 0, 0, 0);
     game.addOpponent(6, 0, 1, 0, 0);
     game.startTicks = 40;
+    roundReset();
     while (!firstSent)
         std::this_thread::yield();
     game.tick();
+    ASSERT_EQ(game.opponents->count(), 2);
     EXPECT_EQ(game.opponents->first()->position().z, 100) << "100 messages in the first tick";
     game.tick();
     EXPECT_EQ(game.opponents->first()->position().z, 200);

@@ -242,6 +242,11 @@ ServerProcess::ServerProcess() {
 }
 
 ServerProcess::~ServerProcess() {
+    stop();
+}
+
+void ServerProcess::stop() {
+    running_ = false;
     if (pid_ <= 0) return;
     kill(pid_, SIGINT);
     int64_t end = nowMs() + 2000;
@@ -254,6 +259,7 @@ ServerProcess::~ServerProcess() {
         }
         sleepMs(5);
     }
+    pid_ = -1;
 }
 
 RecvRecorder::RecvRecorder() {

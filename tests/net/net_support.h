@@ -75,6 +75,8 @@ class ServerProcess {
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
     bool running() const { return running_; }
+    // Ends the server (Ctrl-C, then kill after 2 s) and waits for it.
+    void stop();
 
   private:
     pid_t pid_ = -1;
