@@ -12,6 +12,7 @@
 
 #include "front_fixture.h"
 #include "game.h"
+#include "game_gl.h"
 #include "net.h"
 #include "protocol.h"
 #include "support/process.h"
@@ -40,14 +41,25 @@ class RawPlayer {
     RawPlayer& operator=(const RawPlayer&) = delete;
 
     bool ok() const { return ok_; }
-    // Joins with nick; returns the player id, 0 when denied or on failure.
+    // Joins with nick (what arrives ahead of the reply is skipped); returns the player id, 0 when
+    // denied or on failure.
     int32_t join(const char* nick) {
         uint8_t m[proto::kJoinSize];
         if (!send(m, proto::encodeJoin(m, nick))) return 0;
-        uint8_t r[proto::kJoinReplySize];
+        uint8_t r[proto::kServerBufferSize];
         proto::JoinReply reply;
-        if (!receive(r, sizeof r) || !proto::decodeJoinReply(r, sizeof r, &reply)) return 0;
+        if (!await(proto::kJoinReply, r, sizeof r) ||
+            !proto::decodeJoinReply(r, proto::kJoinReplySize, &reply))
+            return 0;
         return reply.accepted == 1 ? reply.playerId : 0;
+    }
+    bool sendChat(const char* nick, const char* text) {
+        proto::ChatLine line;
+        line.playerId = 99;
+        copyText(line.nick, nick, sizeof line.nick);
+        copyText(line.text, text, sizeof line.text);
+        uint8_t m[proto::kChatLineSize];
+        return send(m, proto::encodeChatLine(m, line));
     }
     bool sendId(uint32_t type, int32_t id) {
         uint8_t m[proto::kIdMessageSize];
@@ -104,6 +116,8 @@ class LobbyTest : public FrontEnd {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         ASSERT_NE(server_, nullptr) << "port 1234 stays taken";
+        clearNotices();
+        clearChatLines();
         NetStartup();
         copyText(serverAddress, "127.0.0.1", sizeof serverAddress);
         game_ = std::make_unique<Game>();
@@ -121,6 +135,9 @@ class LobbyTest : public FrontEnd {
         ASSERT_TRUE(menu_->connected());
     }
     void TearDown() override {
+        returnToFrontEnd = nullptr;
+        discoveryStop();
+        sessionClose();
         menu_.reset();
         gGame = nullptr;
         game_.reset();
@@ -319,6 +336,94 @@ TEST_F(LobbyTest, StartGameFromAnotherMemberStartsThisGame) {
     EXPECT_TRUE(pumpUntil([] { return screenState == 2; }));
     EXPECT_EQ(gameMode, 2);
     EXPECT_EQ(game_->opponents->count(), 1);
+}
+
+TEST_F(LobbyTest, ChatLinesGoThroughTheServerToEveryMemberUnderTheirOwnNicks) {
+    RawPlayer bob;
+    ASSERT_NE(bob.join("BOB"), 0);
+    joinFromMenu();
+    key(menu(), 't');
+    ASSERT_TRUE(menu().chatting());
+    type(menu(), "quit? no, ~ready!");
+    EXPECT_STREQ(menu().chatBuffer(), "QUIT? NO, READY!");
+    EXPECT_EQ(fronttest::quitCalls, 0) << "Q is text while talking";
+    key(menu(), 13);
+    EXPECT_FALSE(menu().chatting());
+    uint8_t m[proto::kServerBufferSize];
+    proto::ChatLine got;
+    ASSERT_TRUE(bob.await(proto::kChatLine, m, sizeof m));
+    ASSERT_TRUE(proto::decodeChatLine(m, proto::kChatLineSize, &got));
+    EXPECT_STREQ(got.text, "QUIT? NO, READY!");
+    EXPECT_STREQ(got.nick, "CORVANE");
+    ASSERT_TRUE(pumpUntil([] { return chatLineCount() == 1; })) << "the sender sees its line too";
+
+    ASSERT_TRUE(bob.sendChat("MALLORY", "hello\x1b[2J there"));
+    ASSERT_TRUE(pumpUntil([] { return chatLineCount() == 2; }));
+    EXPECT_STREQ(chatLine(0), "CORVANE: QUIT? NO, READY!");
+    EXPECT_STREQ(chatLine(1), "BOB: HELLO2J THERE");
+
+    key(menu(), 'T');
+    type(menu(), "never sent");
+    key(menu(), 27);
+    EXPECT_FALSE(menu().chatting());
+    EXPECT_EQ(fronttest::quitCalls, 0) << "Escape ends the line, not the program";
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+}
+
+TEST_F(LobbyTest, AfterAGameEveryoneIsBackInTheLobbyAndStartsAgain) {
+    RawPlayer bob;
+    int32_t bobId = bob.join("BOB");
+    ASSERT_NE(bobId, 0);
+    joinFromMenu();
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }));
+    key(menu(), 13); // START
+    ASSERT_TRUE(pumpUntil([] { return screenState == 2; }));
+    returnToFrontEnd = [] { gMenu->installCallbacks(); };
+    gameKeyboard(27, 0, 0); // leaves the game at once: LeaveGame, then Join again
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+    ASSERT_TRUE(pumpUntil([] { return !sessionBusy(); }));
+    EXPECT_TRUE(sessionWaitingForLobby()) << "refused while BOB still plays";
+    EXPECT_FALSE(menu().joined());
+
+    ASSERT_TRUE(bob.sendId(proto::kLeaveGame, bobId)); // the last player leaves: the lobby opens
+    ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+    ASSERT_NE(bob.join("BOB"), 0);
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }));
+    menu().lobbyTimerRun();
+    EXPECT_EQ(line(2), "CORVANE:LOCAL");
+    EXPECT_EQ(line(3), "BOB:127.0.0.1");
+
+    selectItem(menu(), 0);
+    key(menu(), 13); // START the second round, without LEAVE and JOIN
+    uint8_t m[proto::kServerBufferSize];
+    EXPECT_TRUE(bob.await(proto::kStartGame, m, sizeof m));
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; }));
+    EXPECT_EQ(game_->opponents->count(), 1);
+}
+
+TEST_F(LobbyTest, FoundServersAreListedAndEnterConnects) {
+    selectItem(menu(), 1);
+    key(menu(), 13);
+    selectItem(menu(), 4); // MAIN forgets the connection
+    key(menu(), 13);
+    selectItem(menu(), 1);
+    key(menu(), 13);
+    selectItem(menu(), 3); // FIND SERVERS
+    key(menu(), 13);
+    ASSERT_EQ(menu().page(), Menu::kServers);
+    ASSERT_TRUE(pumpUntil([] { return discoveryCount() == 1; }));
+    const std::string found = item(menu(), Menu::kServers, 0);
+    EXPECT_NE(found.find(" 127.0.0.1 0 OF 7"), std::string::npos) << found;
+    EXPECT_STREQ(item(menu(), Menu::kServers, 1), "SEARCH AGAIN");
+    key(menu(), 13);
+    EXPECT_EQ(menu().page(), Menu::kMulti);
+    EXPECT_EQ(menu().selected(), 2) << "JOIN is next";
+    EXPECT_STREQ(serverAddress, "127.0.0.1");
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(pumpUntil([&] { return menu().connected(); }));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::string(sessionStatus()).rfind("CONNECTED TO ", 0), 0u) << sessionStatus();
 }
 
 } // namespace
