@@ -13,8 +13,8 @@ namespace {
 // Small text above the page's items: glyph size, row pitch and the top row (menu units, where
 // the view reaches about 42 up and 54 to each side).
 constexpr float kSize = 2.3f;
-constexpr float kPitch = 2.8f;
-constexpr float kTop = 38.8f;
+constexpr float kPitch = 2.7f;
+constexpr float kTop = 39.0f;
 constexpr int kRowGlyphs = 46;
 
 void moodColour(int mood, float alpha) {
