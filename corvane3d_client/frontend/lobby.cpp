@@ -96,6 +96,7 @@ void Menu::applySessionEvent(SessionEvent event) {
     case SessionEvent::kJoined:
         goTo(kLobby);
         joined_ = 1;
+        lobbyJoined();
         if (gGame) {
             const double* colour = sessionColour();
             gGame->setLocalPlayerId(sessionPlayerId());

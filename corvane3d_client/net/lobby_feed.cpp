@@ -9,6 +9,8 @@
 
 namespace {
 
+bool quiet = false; // the members listed after this client's own admission are not news
+
 LobbyEntry* findEntry(int32_t id, int32_t* index) {
     for (int32_t i = 0; i < lobbyList.count(); ++i) {
         LobbyEntry* e = lobbyList.get(i);
@@ -43,11 +45,17 @@ bool lobbyEnter(const proto::PlayerInfo& info, int32_t localId) {
     copyText(e->address, info.address, sizeof e->address);
     for (int i = 0; i < 3; ++i)
         e->colour[i] = info.colour[i];
-    if (!known) announce(e->nick, "JOINED");
+    if (!known && !quiet) announce(e->nick, "JOINED");
     return true;
 }
 
-LobbyNews drainLobby(bool joined, int32_t localId) {
+void lobbyJoined() {
+    quiet = true;
+}
+
+namespace {
+
+LobbyNews drainMessages(bool joined, int32_t localId) {
     LobbyNews news = LobbyNews::kNothing;
     uint8_t buffer[proto::kServerBufferSize];
     for (int n = 0; n < kLobbyMessagesPerDrain; ++n) {
@@ -90,5 +98,13 @@ LobbyNews drainLobby(bool joined, int32_t localId) {
             break;
         }
     }
+    return news;
+}
+
+} // namespace
+
+LobbyNews drainLobby(bool joined, int32_t localId) {
+    LobbyNews news = drainMessages(joined, localId);
+    quiet = false;
     return news;
 }

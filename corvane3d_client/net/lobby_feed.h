@@ -17,6 +17,9 @@ constexpr int32_t kLobbyOthers = 6;        // players in a lobby besides this on
 // goes out, or when the connection is lost (kLost; the caller reports it). A client that is not
 // joined takes only LobbyOpen.
 LobbyNews drainLobby(bool joined, int32_t localId);
+// This client was just admitted: the members the server lists next were there before it, and
+// the next drain announces none of them as joining.
+void lobbyJoined();
 // Lists the player, replacing the entry with its id; a full lobby takes nobody new and the local
 // id is never listed: false then.
 bool lobbyEnter(const proto::PlayerInfo& info, int32_t localId);

@@ -210,6 +210,9 @@ TEST_F(LobbyTest, TwoPlayersAnnouncedWithinOneSecondBothAppearAfterOneTimerRun) 
     EXPECT_EQ(menu().pageTable(Menu::kLobby).count, 5);
     EXPECT_EQ(line(3), "BOB:127.0.0.1");
     EXPECT_EQ(line(4), "CAROL:127.0.0.1");
+    ASSERT_EQ(noticeCount(), 2);
+    EXPECT_STREQ(noticeText(0), "BOB JOINED");
+    EXPECT_STREQ(noticeText(1), "CAROL JOINED");
 }
 
 TEST_F(LobbyTest, PlayerLeftRemovesOnlyAKnownPlayer) {
@@ -273,6 +276,7 @@ TEST_F(LobbyTest, EnterOnAPlayerLineLeavesLikeLeave) {
     joinFromMenu();
     ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
         << "announced as the join is answered";
+    EXPECT_EQ(noticeCount(), 0) << "BOB was there before: no news";
     menu().lobbyTimerRun();
     selectItem(menu(), 3);
     key(menu(), 13);
