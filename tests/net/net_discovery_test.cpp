@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "discovery.h"
+#include "net_support.h"
 #include "protocol.h"
 #include "support/fake_clock.h"
 
@@ -23,10 +24,7 @@ class FakeResponder {
   public:
     FakeResponder() {
         fd_ = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(proto::kPort);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a = nettest::loopbackPort();
         bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
         thread_ = std::thread([this] { run(); });
     }
