@@ -173,7 +173,9 @@ void Menu::installCallbacks() {
         if (sessionRejoin()) {
             goTo(kLobby);
         } else {
+            // The multi-player page's status line says the server was lost.
             connected_ = 0;
+            clearNotices();
             goTo(kMulti);
         }
     }

@@ -51,8 +51,10 @@ int32_t gConnected = 0;
 int32_t gTimeoutMs = 5000;
 List<PendingMessage> gPending;
 
-// Bytes that have arrived and are not yet taken, the head of the stream.
-uint8_t gInbox[kInboxCapacity];
+// Bytes that have arrived and are not yet taken, the head of the stream: gInboxFill bytes from
+// gInboxBuffer + gInboxStart, at gInbox.
+uint8_t gInboxBuffer[kInboxCapacity];
+uint8_t* gInbox = gInboxBuffer;
 size_t gInboxFill = 0;
 bool gPeerClosed = false;
 int64_t gWaitSince = 0; // when the message at the head of the inbox began to wait
@@ -105,21 +107,30 @@ size_t takeInbox(uint8_t* buffer, size_t count) {
     size_t n = count < gInboxFill ? count : gInboxFill;
     if (n == 0) return 0;
     std::memcpy(buffer, gInbox, n);
-    std::memmove(gInbox, gInbox + n, gInboxFill - n);
+    gInbox += n;
     gInboxFill -= n;
     gWaitSince = clockMs();
     return n;
 }
 
 void consumeInbox(size_t n) {
-    std::memmove(gInbox, gInbox + n, gInboxFill - n);
+    gInbox += n;
     gInboxFill -= n;
     gWaitSince = clockMs();
+}
+
+void emptyInbox() {
+    gInbox = gInboxBuffer;
+    gInboxFill = 0;
 }
 
 // Reads what has arrived without waiting; a peer that closed or failed is remembered.
 void fillInbox() {
     if (gSocket < 0 || gPeerClosed) return;
+    if (gInbox != gInboxBuffer) {
+        std::memmove(gInboxBuffer, gInbox, gInboxFill);
+        gInbox = gInboxBuffer;
+    }
     while (gInboxFill < kInboxCapacity) {
         ssize_t n = recv(gSocket, gInbox + gInboxFill, kInboxCapacity - gInboxFill, MSG_DONTWAIT);
         if (n > 0) {
@@ -446,7 +457,7 @@ int NetClose() {
     gConnected = 0;
     gPhase = kIdle;
     gPending.clear();
-    gInboxFill = 0;
+    emptyInbox();
     gOutboxFill = 0;
     gPeerClosed = false;
     gJoinPending = false;
