@@ -11,7 +11,6 @@
 #include "game.h"
 #include "globals.h"
 #include "glpng.h"
-#include "net.h"
 #include "platform.h"
 #include "random.h"
 #include "sound.h"
