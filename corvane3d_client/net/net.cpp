@@ -599,7 +599,7 @@ int NetFetchLabyrinth(List<WallBlock>& blocks) {
 }
 
 int NetBeginConnect(const char* address) {
-    if (!gStarted || gConnected || gPhase != kIdle) return 0;
+    if (gConnected || gPhase != kIdle) return 0;
     NetClose();
     gFailure = "";
     gServerText[0] = '\0';
@@ -609,6 +609,10 @@ int NetBeginConnect(const char* address) {
     if (!parseAddress(address, &server.sin_addr)) {
         std::fprintf(stderr, "ERROR: connect to %s failed <%d>\n", address ? address : "", EINVAL);
         gFailure = "BAD ADDRESS";
+        return 0;
+    }
+    if (!gStarted) {
+        gFailure = "NO NETWORK";
         return 0;
     }
     int fd = socket(AF_INET, SOCK_STREAM, 0);
