@@ -5,6 +5,7 @@
 #include "font_text.h"
 #include "globals.h"
 #include "net.h"
+#include "notices.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ SessionEvent lostEvent() {
 
 void sessionConnect(const char* address, const char* name) {
     NetClose();
+    clearChatLines();
     toFontText(name && name[0] ? name : address, serverName, sizeof serverName);
     copyText(serverAddressText, address ? address : "", sizeof serverAddressText);
     note = "";
@@ -83,6 +85,8 @@ bool sessionRejoin() {
 }
 
 void sessionLeave() {
+    // A join still unanswered may yet be accepted: the server is told that this client goes.
+    if (phase == Phase::kJoining) NetLeaveGame(0);
     if (connectedPhase()) phase = Phase::kConnected;
     rejoining = false;
     note = "";

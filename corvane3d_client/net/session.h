@@ -16,8 +16,8 @@ enum class SessionEvent {
     kLost           // the connection ended under the client
 };
 
-// Starts connecting to address, closing any connection first; the status names the server by
-// name when given, else by the address.
+// Starts connecting to address, closing any connection first and forgetting its chat; the status
+// names the server by name when given, else by the address.
 void sessionConnect(const char* address, const char* name);
 // Forgets the connection and its state (the player edits the address or leaves the page).
 void sessionClose();
@@ -26,7 +26,7 @@ bool sessionJoin();
 // After a multi-player game: joins again, and when refused waits for the lobby to open (LobbyOpen)
 // and joins then; false when the connection is gone.
 bool sessionRejoin();
-// The player leaves the lobby, or stops waiting for it.
+// The player leaves the lobby, or stops waiting for it (a join still unanswered is taken back).
 void sessionLeave();
 // Announces StartGame and fetches the labyrinth; false when not joined or another step waits.
 bool sessionStart();
