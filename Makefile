@@ -2,11 +2,14 @@
 # make test  - install what is missing, build and run every test (under Xvfb without a display)
 # make bench - build and run the benchmarks
 # make fuzz  - fuzz the server's message handling for a minute (libFuzzer)
+# make install - build and install under PREFIX (default /usr/local; DESTDIR stages it)
+# make package - build a Debian package (in the build directory) from the same install rules
 BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run server test bench fuzz format clean
+.PHONY: all deps configure build run server test bench fuzz install package format clean
 
 all: build
 
@@ -21,10 +24,13 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	$(BUILD)/corvane3d_client $(ARGS)
+# Builds only what the game needs; the client's own quit path ends with status 1.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target corvane3d_client
+	$(BUILD)/corvane3d_client $(ARGS) || [ $$? -eq 1 ]
 
-server: build
+server: configure
+	cmake --build $(BUILD) -j $(JOBS) --target corvane3d_server
 	$(BUILD)/corvane3d_server
 
 test: build
@@ -35,6 +41,12 @@ bench: build
 
 fuzz: deps
 	tools/fuzz/run_fuzz.sh 60
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v planet_mesh.cpp)

@@ -1,6 +1,11 @@
 #include "random.h"
 
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
 
 namespace {
 int (*currentSource)() = nullptr;
@@ -12,4 +17,13 @@ int nextRandom() {
 
 void setRandomSource(int (*source)()) {
     currentSource = source;
+}
+
+void seedRandomForThisProcess() {
+    uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
+    seed ^= static_cast<uint32_t>(getpid()) * 2654435761u;
+    uint32_t bytes = 0;
+    if (getrandom(&bytes, sizeof bytes, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bytes))
+        seed ^= bytes;
+    std::srand(seed);
 }

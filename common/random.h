@@ -5,3 +5,6 @@
 int nextRandom();
 // Replaces the source; nullptr restores std::rand.
 void setRandomSource(int (*source)());
+// Seeds std::rand with the time mixed with the process id and the system's random bytes, so that
+// two programs started in the same second draw different sequences.
+void seedRandomForThisProcess();

@@ -1,10 +1,11 @@
 #include "server.h"
 
 #include <cerrno>
-#include <cstdarg>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -21,8 +22,15 @@ namespace {
 constexpr double kColourDivisor = 49150.5;
 constexpr int kListenBacklog = SOMAXCONN;
 constexpr int kAcceptsPerPass = 32;
-// Keeps what the kernel holds for a slow peer small, so the output cap governs its backlog.
-constexpr int kSocketSendBuffer = 64 * 1024;
+// Keeps what the kernel holds for a slow peer small (less than a labyrinth), so that the output
+// queue, its cap and its time-out govern the backlog.
+constexpr int kSocketSendBuffer = 32 * 1024;
+
+int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool wouldBlock(int err) {
     return err == EAGAIN || err == EWOULDBLOCK;
@@ -95,7 +103,8 @@ ClientRecord::~ClientRecord() {
 }
 
 Server::Server(const char* programName, FILE* log, FILE* errors)
-    : programName_(programName ? programName : "corvane3d_server"), log_(log), errors_(errors) {
+    : programName_(programName ? programName : "corvane3d_server"), log_(log ? fileno(log) : -1),
+      errors_(errors), clock_(steadyMs) {
     encodeLabyrinth();
 }
 
@@ -103,22 +112,22 @@ Server::~Server() {
     if (listenSocket_ >= 0) close(listenSocket_);
 }
 
-void Server::logLine(const char* format, ...) {
-    if (!log_) return;
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(log_, format, args);
-    va_end(args);
-    std::fflush(log_);
+void Server::setClock(ClockSource source) {
+    clock_ = source ? source : steadyMs;
+}
+
+const char* Server::nickOf(const ClientRecord* rec) {
+    printableText(rec->nick, printableNick_, sizeof printableNick_);
+    return printableNick_;
 }
 
 bool Server::start(uint16_t port) {
     findServerAddress(hostName_, sizeof hostName_, serverAddress_, sizeof serverAddress_);
-    logLine("\n");
-    logLine("CORVANE 3D Server\n");
-    logLine("Server Name\t: %s\n", hostName_);
-    logLine("Server Address\t: %s\n\n", serverAddress_);
-    logLine("Press Ctrl-C to quit Server\n\n");
+    log_.line("\n");
+    log_.line("CORVANE 3D Server\n");
+    log_.line("Server Name\t: %s\n", hostName_);
+    log_.line("Server Address\t: %s\n\n", serverAddress_);
+    log_.line("Press Ctrl-C to quit Server\n\n");
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -143,6 +152,9 @@ bool Server::start(uint16_t port) {
     }
     makeNonBlocking(fd);
     listenSocket_ = fd;
+    if (!discovery_.open(port))
+        log_.line("server: discovery on UDP port %u unavailable <%d>, going on without it\n",
+                  static_cast<unsigned>(port), errno);
     return true;
 }
 
@@ -153,35 +165,49 @@ void Server::run(const volatile std::sig_atomic_t* quit) {
 
 void Server::runPass(int timeoutMs) {
     nfds_t n = 0;
-    if (listenSocket_ >= 0) {
-        pollSet_[n] = pollfd{listenSocket_, POLLIN, 0};
+    for (int fd : {listenSocket_, discovery_.socket()}) {
+        if (fd < 0) continue;
+        pollSet_[n] = pollfd{fd, POLLIN, 0};
         pollOwner_[n] = nullptr;
         ++n;
     }
-    for (ClientRecord* rec = clients_.first(); rec && n <= kMaxConnections;
+    // A peer past its budget is not read until the budget refills, so that a flood waits in its
+    // own socket instead of costing the loop.
+    int64_t t = now();
+    bool throttled = false;
+    for (ClientRecord* rec = clients_.first(); rec && n < kMaxConnections + 2;
          rec = clients_.atEnd() ? nullptr : clients_.next()) {
-        short events = POLLIN;
+        short events = 0;
+        if (rec->budget.hasRoom(t))
+            events = POLLIN;
+        else
+            throttled = true;
         if (rec->output.size() > 0) events |= POLLOUT;
         pollSet_[n] = pollfd{rec->socket, events, 0};
         pollOwner_[n] = rec;
         ++n;
     }
+    if (throttled && timeoutMs > MessageBudget::kRefillMs) timeoutMs = MessageBudget::kRefillMs;
 
     int ready = poll(pollSet_, n, timeoutMs);
-    if (ready <= 0) return;
-
-    for (nfds_t i = 0; i < n; ++i) {
-        short revents = pollSet_[i].revents;
-        if (revents == 0) continue;
-        ClientRecord* rec = pollOwner_[i];
-        if (!rec) {
-            acceptPending();
-            continue;
+    if (ready > 0) {
+        for (nfds_t i = 0; i < n; ++i) {
+            short revents = pollSet_[i].revents;
+            if (revents == 0) continue;
+            ClientRecord* rec = pollOwner_[i];
+            if (!rec) {
+                if (pollSet_[i].fd == listenSocket_)
+                    acceptPending();
+                else
+                    answerDiscovery();
+                continue;
+            }
+            if (rec->closing) continue;
+            if (revents & POLLOUT) flushOutput(rec);
+            if (revents & (POLLIN | POLLHUP | POLLERR)) readClient(rec);
         }
-        if (rec->closing) continue;
-        if (revents & POLLOUT) flushOutput(rec);
-        if (revents & (POLLIN | POLLHUP | POLLERR)) readClient(rec);
     }
+    checkTimeouts();
     dropClosedClients();
 }
 
@@ -194,7 +220,7 @@ void Server::acceptPending() {
         if (fd < 0) {
             if (wouldBlock(errno)) return;
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            logLine("server: accept failed.<%d>\n", errno);
+            log_.line("server: accept failed.<%d>\n", errno);
             return;
         }
         int one = 1;
@@ -205,18 +231,30 @@ void Server::acceptPending() {
     }
 }
 
+void Server::answerDiscovery() {
+    proto::DiscoveryAnswer answer;
+    answer.players = memberCount();
+    answer.inGame = state_ == GameState::kGame ? 1 : 0;
+    size_t nameLength = std::strlen(hostName_);
+    if (nameLength >= sizeof answer.name) nameLength = sizeof answer.name - 1;
+    std::memcpy(answer.name, hostName_, nameLength);
+    std::memcpy(answer.address, serverAddress_, sizeof answer.address);
+    discovery_.answerPending(answer, now());
+}
+
 bool Server::adoptConnection(int fd, const sockaddr_in& peer) {
     char address[proto::kTextSize] = {};
     if (peer.sin_family != AF_INET || !inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address))
         std::snprintf(address, sizeof address, "0.0.0.0");
-    time_t now = std::time(nullptr);
+    time_t wall = std::time(nullptr);
     if (clients_.count() >= kMaxConnections) {
-        logLine("client from %s refused, too many connections, at %s", address, std::ctime(&now));
+        log_.line("client from %s refused, too many connections, at %s", address,
+                  std::ctime(&wall));
         close(fd);
         return false;
     }
     makeNonBlocking(fd);
-    logLine("client from %s connected at %s", address, std::ctime(&now));
+    log_.line("client from %s connected at %s", address, std::ctime(&wall));
     auto* rec = new ClientRecord;
     rec->socket = fd;
     rec->peer = peer;
@@ -228,7 +266,10 @@ bool Server::adoptConnection(int fd, const sockaddr_in& peer) {
 }
 
 void Server::readClient(ClientRecord* rec) {
-    for (int reads = 0; reads < kReadsPerPass && !rec->closing; ++reads) {
+    // The first read always happens, so that a hang-up is seen even past the budget.
+    for (int reads = 0;
+         reads < kReadsPerPass && !rec->closing && (reads == 0 || rec->budget.hasRoom(now()));
+         ++reads) {
         size_t space = sizeof rec->input - rec->inputFill;
         ssize_t got = recv(rec->socket, rec->input + rec->inputFill, space, 0);
         if (got < 0) {
@@ -256,11 +297,23 @@ void Server::readClient(ClientRecord* rec) {
         if (rec->closing) return;
         std::memmove(rec->input, rec->input + used, rec->inputFill - used);
         rec->inputFill -= used;
+        if (rec->inputFill == 0)
+            rec->partialSinceMs = -1;
+        else if (used > 0 || rec->partialSinceMs < 0)
+            rec->partialSinceMs = now();
         if (static_cast<size_t>(got) < space) return;
     }
 }
 
 void Server::handleMessage(ClientRecord* rec, uint8_t* message, size_t length) {
+    if (!rec->budget.take(now())) {
+        if (!rec->overBudgetLogged) {
+            rec->overBudgetLogged = true;
+            log_.line("client from %s sends too fast, its excess messages are dropped\n",
+                      rec->address);
+        }
+        return;
+    }
     uint32_t type = proto::getU32(message);
     switch (type) {
     case proto::kJoin:
@@ -276,105 +329,142 @@ void Server::handleMessage(ClientRecord* rec, uint8_t* message, size_t length) {
     default:
         break;
     }
-    switch (type) {
-    case proto::kJoin:
+    if (type == proto::kJoin) {
         handleJoin(rec, message);
-        break;
-    case proto::kLeaveGame:
-        handleLeaveGame(rec, message, length);
-        break;
-    case proto::kStartGame:
-        handleStartGame(rec, message, length);
-        break;
-    case proto::kEndGame:
-        handleEndGame(rec);
-        break;
-    case proto::kLabyrinthRequest:
+    } else if (type == proto::kLabyrinthRequest) {
         handleLabyrinthRequest(rec);
-        break;
-    default:
+    } else if (!rec->joined) {
+        // Only members act on the game and speak to the others.
+    } else if (type == proto::kLeaveGame) {
+        handleLeaveGame(rec, message, length);
+    } else if (type == proto::kStartGame) {
+        handleStartGame(rec, message, length);
+    } else if (type == proto::kEndGame) {
+        handleEndGame(rec);
+    } else if (type == proto::kChatLine) {
+        if (length == proto::kChatLineSize) handleChatLine(rec, message);
+    } else if (mayRelay(message, length, rec->playerId)) {
         relay(rec, message, length);
-        break;
     }
 }
 
 void Server::handleJoin(ClientRecord* rec, const uint8_t* message) {
     proto::getText(message + 12, rec->nick);
-    if (state_ != GameState::kLobby || liveClientCount() >= kLobbySize) {
-        uint8_t reply[proto::kJoinReplySize];
-        sendTo(rec, reply, proto::encodeJoinReply(reply, proto::JoinReply()));
-        logLine("client from %s joined %s denied\n", rec->address, rec->nick);
+    proto::JoinReply reply;
+    if (rec->joined) {
+        // A member joining again keeps its id and colour; only its nick changes.
+        reply.accepted = 1;
+        reply.playerId = rec->playerId;
+        for (int i = 0; i < 3; ++i)
+            reply.colour[i] = rec->colour[i];
+        uint8_t wire[proto::kJoinReplySize];
+        sendTo(rec, wire, proto::encodeJoinReply(wire, reply));
+        log_.line("client from %s joined %s accepted\n", rec->address, nickOf(rec));
+        return;
+    }
+    if (state_ != GameState::kLobby || memberCount() >= kMaxMembers) {
+        uint8_t wire[proto::kJoinReplySize];
+        sendTo(rec, wire, proto::encodeJoinReply(wire, reply));
+        log_.line("client from %s joined %s denied\n", rec->address, nickOf(rec));
         return;
     }
 
-    proto::JoinReply accepted;
-    accepted.accepted = 1;
-    accepted.playerId = nextPlayerId_;
-    for (double& c : accepted.colour)
+    reply.accepted = 1;
+    reply.playerId = takePlayerId();
+    for (double& c : reply.colour)
         c = nextRandom() / kColourDivisor;
     rec->joined = 1;
-    rec->playerId = nextPlayerId_;
+    rec->playerId = reply.playerId;
     for (int i = 0; i < 3; ++i)
-        rec->colour[i] = accepted.colour[i];
-    uint8_t reply[proto::kJoinReplySize];
-    sendTo(rec, reply, proto::encodeJoinReply(reply, accepted));
-    if (++nextPlayerId_ > kMaxPlayerId) nextPlayerId_ = 1;
+        rec->colour[i] = reply.colour[i];
+    uint8_t wire[proto::kJoinReplySize];
+    sendTo(rec, wire, proto::encodeJoinReply(wire, reply));
 
-    proto::PlayerInfo info;
-    info.playerId = rec->playerId;
-    std::memcpy(info.nick, rec->nick, sizeof info.nick);
-    std::memcpy(info.address, rec->address, sizeof info.address);
-    for (int i = 0; i < 3; ++i)
-        info.colour[i] = rec->colour[i];
-    uint8_t wire[proto::kPlayerInfoSize];
-    proto::encodePlayerInfo(wire, info);
-    relay(rec, wire, sizeof wire);
-
-    for (int32_t i = 0; i < clients_.count(); ++i) {
-        ClientRecord* other = clients_.get(i);
-        if (other == rec || !other->joined || other->closing) continue;
-        info.playerId = other->playerId;
-        std::memcpy(info.nick, other->nick, sizeof info.nick);
-        std::memcpy(info.address, other->address, sizeof info.address);
-        for (int c = 0; c < 3; ++c)
-            info.colour[c] = other->colour[c];
-        proto::encodePlayerInfo(wire, info);
-        sendTo(rec, wire, sizeof wire);
+    for (ClientRecord* other = clients_.first(); other;
+         other = clients_.atEnd() ? nullptr : clients_.next()) {
+        if (other != rec && other->joined) sendPlayerInfo(other, rec);
     }
-    logLine("client from %s joined %s accepted\n", rec->address, rec->nick);
+    for (ClientRecord* other = clients_.first(); other;
+         other = clients_.atEnd() ? nullptr : clients_.next()) {
+        if (other != rec && other->joined && !other->closing) sendPlayerInfo(rec, other);
+    }
+    log_.line("client from %s joined %s accepted\n", rec->address, nickOf(rec));
+}
+
+void Server::sendPlayerInfo(ClientRecord* to, const ClientRecord* about) {
+    proto::PlayerInfo info;
+    info.playerId = about->playerId;
+    std::memcpy(info.nick, about->nick, sizeof info.nick);
+    std::memcpy(info.address, about->address, sizeof info.address);
+    for (int c = 0; c < 3; ++c)
+        info.colour[c] = about->colour[c];
+    uint8_t wire[proto::kPlayerInfoSize];
+    sendTo(to, wire, proto::encodePlayerInfo(wire, info));
+}
+
+int32_t Server::takePlayerId() {
+    for (int32_t tries = 0; tries < kMaxPlayerId; ++tries) {
+        int32_t id = nextPlayerId_;
+        if (++nextPlayerId_ > kMaxPlayerId) nextPlayerId_ = 1;
+        bool held = false;
+        for (ClientRecord* rec = clients_.first(); rec && !held;
+             rec = clients_.atEnd() ? nullptr : clients_.next())
+            held = rec->playerId == id;
+        if (!held) return id;
+    }
+    return nextPlayerId_;
 }
 
 void Server::handleLeaveGame(ClientRecord* rec, uint8_t* message, size_t length) {
     rec->joined = 0;
-    logLine("client from %s left game\n", rec->address);
+    log_.line("client from %s left game\n", rec->address);
+    // The leave always names the leaver, whatever id the message carried.
     proto::putU32(message, proto::kPlayerLeft);
+    proto::putI32(message + 8, rec->playerId);
     relay(rec, message, length);
-    if (!anyJoined()) state_ = GameState::kLobby;
+    rec->playerId = 0;
+    if (!anyJoined()) openLobby();
 }
 
 void Server::handleStartGame(ClientRecord* rec, const uint8_t* message, size_t length) {
-    if (!rec->joined) return;
+    if (state_ != GameState::kLobby) return;
     state_ = GameState::kGame;
-    logLine("client from %s started game\n", rec->address);
+    log_.line("client from %s started game\n", rec->address);
     generatePlanetLabyrinth(labyrinth_);
     encodeLabyrinth();
     relay(rec, message, length);
 }
 
 void Server::handleEndGame(ClientRecord* rec) {
-    state_ = GameState::kLobby;
-    logLine("client from %s ended game\n", rec->address);
+    log_.line("client from %s ended game\n", rec->address);
     nextPlayerId_ = 1;
     labyrinth_.clear();
     encodeLabyrinth();
+    openLobby();
+}
+
+void Server::openLobby() {
+    if (state_ == GameState::kLobby) return;
+    state_ = GameState::kLobby;
+    uint8_t wire[proto::kHeaderOnlySize];
+    proto::encodeHeaderOnly(wire, proto::kLobbyOpen);
+    for (ClientRecord* rec = clients_.first(); rec;
+         rec = clients_.atEnd() ? nullptr : clients_.next())
+        sendTo(rec, wire, sizeof wire);
 }
 
 void Server::handleLabyrinthRequest(ClientRecord* rec) {
-    logLine("client from %s asks for the labyrinth\n", rec->address);
+    log_.line("client from %s asks for the labyrinth\n", rec->address);
     const uint8_t* wire = labyrinthWire_.data();
     sendTo(rec, wire, proto::kLabyrinthHeadSize);
     sendTo(rec, wire + proto::kLabyrinthHeadSize,
            labyrinthWire_.size() - proto::kLabyrinthHeadSize);
+}
+
+void Server::handleChatLine(ClientRecord* rec, uint8_t* message) {
+    rewriteChatLine(message, rec->playerId, rec->nick);
+    relay(rec, message, proto::kChatLineSize);
+    sendTo(rec, message, proto::kChatLineSize);
 }
 
 void Server::encodeLabyrinth() {
@@ -411,6 +501,7 @@ void Server::sendTo(ClientRecord* rec, const uint8_t* bytes, size_t length) {
         bytes += sent;
         length -= static_cast<size_t>(sent);
         if (length == 0) return;
+        rec->backlogSinceMs = now();
     }
     rec->output.append(bytes, length);
     if (rec->output.size() > kOutputCap) rec->closing = true;
@@ -423,9 +514,25 @@ void Server::flushOutput(ClientRecord* rec) {
         if (sent < 0) {
             if (errno == EINTR) continue;
             if (!wouldBlock(errno)) rec->output.clear();
-            return;
+            break;
         }
         rec->output.consume(static_cast<size_t>(sent));
+    }
+    if (rec->output.size() == 0) rec->backlogSinceMs = -1;
+}
+
+void Server::checkTimeouts() {
+    int64_t t = now();
+    for (ClientRecord* rec = clients_.first(); rec;
+         rec = clients_.atEnd() ? nullptr : clients_.next()) {
+        if (rec->closing) continue;
+        if (rec->partialSinceMs >= 0 && t - rec->partialSinceMs >= kUnfinishedMessageMs) {
+            rec->closing = true;
+            log_.line("client from %s dropped, its message stayed unfinished\n", rec->address);
+        } else if (rec->backlogSinceMs >= 0 && t - rec->backlogSinceMs >= kStuckReaderMs) {
+            rec->closing = true;
+            log_.line("client from %s dropped, it stopped reading\n", rec->address);
+        }
     }
 }
 
@@ -449,26 +556,24 @@ void Server::dropClosedClients() {
             ClientRecord* rec = clients_.get(i);
             if (rec != gone) sendTo(rec, left, sizeof left);
         }
-        time_t now = std::time(nullptr);
-        logLine("client from %s disconnected from server %s", gone->address, std::ctime(&now));
+        time_t wall = std::time(nullptr);
+        log_.line("client from %s disconnected from server %s", gone->address, std::ctime(&wall));
+        bool wasMember = gone->joined;
         clients_.remove(position);
-        if (clients_.count() == 0) state_ = GameState::kLobby;
+        // The last member gone, by leaving or by losing its connection, ends the game.
+        if (clients_.count() == 0 || (wasMember && !anyJoined())) openLobby();
     }
 }
 
-int32_t Server::liveClientCount() {
-    int32_t live = 0;
+int32_t Server::memberCount() {
+    int32_t members = 0;
     for (ClientRecord* rec = clients_.first(); rec;
          rec = clients_.atEnd() ? nullptr : clients_.next()) {
-        if (!rec->closing) ++live;
+        if (rec->joined && !rec->closing) ++members;
     }
-    return live;
+    return members;
 }
 
 bool Server::anyJoined() {
-    for (ClientRecord* rec = clients_.first(); rec;
-         rec = clients_.atEnd() ? nullptr : clients_.next()) {
-        if (rec->joined && !rec->closing) return true;
-    }
-    return false;
+    return memberCount() > 0;
 }

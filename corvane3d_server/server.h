@@ -10,7 +10,10 @@
 #include <netinet/in.h>
 #include <poll.h>
 
+#include "console_log.h"
+#include "discovery.h"
 #include "list.h"
+#include "peer_rules.h"
 #include "protocol.h"
 
 // An owned, growable run of bytes consumed from the front.
@@ -57,6 +60,13 @@ struct ClientRecord {
     ByteQueue output;
     // Set when the connection is to be dropped at the end of the current pass.
     bool closing = false;
+    // Clock times (ms) since when an unfinished message has waited in input and since when
+    // output has waited for the socket; -1 while there is none.
+    int64_t partialSinceMs = -1;
+    int64_t backlogSinceMs = -1;
+    // The connection's message budget; excess messages are dropped, logged once.
+    MessageBudget budget;
+    bool overBudgetLogged = false;
 
     ClientRecord() = default;
     ClientRecord(const ClientRecord&) = delete;
@@ -73,24 +83,35 @@ class Server {
     static constexpr int32_t kMaxConnections = 256;
     static constexpr size_t kOutputCap = 256 * 1024;
     static constexpr int kReadsPerPass = 16;
-    static constexpr int32_t kLobbySize = 8;
+    static constexpr int32_t kMaxMembers = 7;
     static constexpr int32_t kMaxPlayerId = 100;
+    // A peer whose message stays unfinished this long is dropped.
+    static constexpr int64_t kUnfinishedMessageMs = 10000;
+    // A peer whose output has waited for its socket this long is dropped.
+    static constexpr int64_t kStuckReaderMs = 5000;
 
-    // log receives the console lines (flushed after each), errors the start-up failures;
-    // programName prefixes the start-up failure lines.
+    // The millisecond clock the time-outs and budgets read.
+    using ClockSource = int64_t (*)();
+
+    // log receives the console lines, each written whole or dropped (never waited for); errors
+    // the start-up failures; programName prefixes the start-up failure lines.
     Server(const char* programName, FILE* log, FILE* errors);
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
     // Closes the listening socket and every connection without sending anything.
     ~Server();
 
-    // Prints the start-up lines, then opens a listening socket on every interface at port.
-    // Returns false after printing the failure line to errors.
+    // Prints the start-up lines, then opens a listening socket on every interface at port, and
+    // the discovery socket on UDP port (without discovery, and one log line, when that fails).
+    // Returns false after printing the failure line to errors when the listening socket fails.
     bool start(uint16_t port = proto::kPort);
 
     // One pass of the loop: waits up to timeoutMs for activity, accepts new connections, reads
     // and handles every complete message, writes what is queued, then drops closed peers.
     void runPass(int timeoutMs);
+
+    // Replaces the clock (a monotonic millisecond count); nullptr restores the steady clock.
+    void setClock(ClockSource source);
 
     // Runs passes of 100 ms until *quit becomes nonzero.
     void run(const volatile std::sig_atomic_t* quit);
@@ -105,9 +126,12 @@ class Server {
     int32_t nextPlayerId() const { return nextPlayerId_; }
     int32_t labyrinthCount() const { return labyrinth_.count(); }
     const char* serverAddress() const { return serverAddress_; }
+    int32_t memberCount();
+    int64_t droppedLogLines() const { return log_.droppedLines(); }
 
   private:
     void acceptPending();
+    void answerDiscovery();
     void readClient(ClientRecord* rec);
     void handleMessage(ClientRecord* rec, uint8_t* message, size_t length);
     void handleJoin(ClientRecord* rec, const uint8_t* message);
@@ -115,18 +139,25 @@ class Server {
     void handleStartGame(ClientRecord* rec, const uint8_t* message, size_t length);
     void handleEndGame(ClientRecord* rec);
     void handleLabyrinthRequest(ClientRecord* rec);
+    void handleChatLine(ClientRecord* rec, uint8_t* message);
+    void sendPlayerInfo(ClientRecord* to, const ClientRecord* about);
+    int32_t takePlayerId();
+    void openLobby();
     void relay(ClientRecord* from, const uint8_t* bytes, size_t length);
     void sendTo(ClientRecord* rec, const uint8_t* bytes, size_t length);
     void flushOutput(ClientRecord* rec);
+    void checkTimeouts();
     void dropClosedClients();
-    int32_t liveClientCount();
     bool anyJoined();
     void encodeLabyrinth();
-    void logLine(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    int64_t now() const { return clock_(); }
+    const char* nickOf(const ClientRecord* rec);
 
     const char* programName_;
-    FILE* log_;
+    ConsoleLog log_;
     FILE* errors_;
+    ClockSource clock_;
+    char printableNick_[proto::kTextSize] = {};
     int listenSocket_ = -1;
     GameState state_ = GameState::kLobby;
     int32_t nextPlayerId_ = 1;
@@ -136,6 +167,8 @@ class Server {
     char hostName_[256] = {};
     char serverAddress_[proto::kTextSize] = {};
 
-    pollfd pollSet_[kMaxConnections + 1] = {};
-    ClientRecord* pollOwner_[kMaxConnections + 1] = {};
+    DiscoveryResponder discovery_;
+
+    pollfd pollSet_[kMaxConnections + 2] = {};
+    ClientRecord* pollOwner_[kMaxConnections + 2] = {};
 };

@@ -76,25 +76,23 @@ void Game::applyFlameEffects() {
         if (!bomb->exploded()) continue;
         if (singlePlayer || bomb->owner() == localId) burnBlocks(bomb, world);
 
-        for (int strip = 0; strip < 3; ++strip) {
-            List<Vector3>& centres = bomb->flameCentres(strip);
-            for (Vector3* c = centres.first(); c; c = centres.next()) {
-                if (!bomb->hitDone() && !localDead() && localVehicle->isHitBy(*c)) {
-                    localHit();
-                    bomb->setHitDone(1);
+        List<FlameQuad>& quads = bomb->flameQuads();
+        for (FlameQuad* q = quads.first(); q && !bomb->hitDone(); q = quads.next()) {
+            if (!localDead() && localVehicle->isTouchedBy(q->corner, 4)) {
+                localHit();
+                bomb->setHitDone(1);
+            }
+            if (!singlePlayer) continue;
+            int32_t position = 1;
+            while (!bomb->hitDone() && position <= opponents->count()) {
+                Vehicle* v = opponents->get(position - 1);
+                if (!v->isTouchedBy(q->corner, 4)) {
+                    ++position;
+                    continue;
                 }
-                if (!singlePlayer) continue;
-                int32_t position = 1;
-                while (!bomb->hitDone() && position <= opponents->count()) {
-                    Vehicle* v = opponents->get(position - 1);
-                    if (!v->isHitBy(*c)) {
-                        ++position;
-                        continue;
-                    }
-                    v->setEnergy(v->energy() - 1);
-                    if (v->energy() <= 0) opponents->remove(position);
-                    bomb->setHitDone(1);
-                }
+                v->setEnergy(v->energy() - 1);
+                if (v->energy() <= 0) opponents->remove(position);
+                bomb->setHitDone(1);
             }
         }
     }

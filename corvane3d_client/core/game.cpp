@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bomb.h"
+#include "driving.h"
 #include "globals.h"
 #include "net.h"
 #include "platform.h"
@@ -13,8 +14,9 @@
 #include "world.h"
 
 namespace {
-const double kPi = 3.141592653589793;
-const int kStartPlaceTries = 10;
+// Arc kept between single-player cars at the start, so that no target waits at the bumper.
+const double kStartSpacingDegrees = 30.0;
+const int kMaxStartCars = 8;
 } // namespace
 
 void Camera::follow(Vector3 p) {
@@ -76,6 +78,7 @@ void Game::addOpponent(int32_t id, double r, double g, double b, uint8_t drawnWh
     v->randomStart();
     v->updateOrientation();
     opponents->append(v);
+    opponentsTookPart_ = true;
 }
 
 void Game::removeOpponent(int32_t id) {
@@ -113,15 +116,8 @@ void Game::start(uint8_t singlePlayer) {
     localVehicle->setSpeed(3);
     localVehicle->setDrawnWhileCloaked(1);
 
-    // Search for a start place that no wall covers, asking the same question the tick asks before
-    // every move; after the last try the car stays where that try put it.
-    for (int tries = 0; tries < kStartPlaceTries; ++tries) {
-        localVehicle->randomStart();
-        Vector3 p = localVehicle->position();
-        if (world->isFree(p * 100.0, localVehicle->heading(), camera->view())) break;
-    }
-    localVehicle->setPosition(localVehicle->position());
-    localVehicle->updateOrientation();
+    placeOnStartCircle(*world, *localVehicle, nullptr, 0, 0.0);
+    if (singlePlayer == 1) placeTargets();
 
     Vector3 p = localVehicle->position();
     camera->setTarget(p);
@@ -137,7 +133,23 @@ void Game::start(uint8_t singlePlayer) {
     turnInput = 0;
 }
 
+void Game::placeTargets() {
+    Vector3 taken[kMaxStartCars];
+    int count = 0;
+    taken[count++] = localVehicle->position();
+    for (Vehicle* v = opponents->first(); v; v = opponents->next()) {
+        placeOnStartCircle(*world, *v, taken, count, kStartSpacingDegrees);
+        if (count < kMaxStartCars) taken[count++] = v->position();
+        if (opponents->atEnd()) break;
+    }
+}
+
+bool Game::won() const {
+    return opponentsTookPart_ && opponents->count() == 0;
+}
+
 void Game::end() {
+    opponentsTookPart_ = false;
     NetLeaveGame(localPlayerId());
     opponents->clear();
     bombs->clear();
@@ -165,24 +177,8 @@ void Game::tick() {
     }
 
     Vehicle* car = localVehicle;
-    if (turnInput != 0) {
-        double angle = car->speed() * turnInput / 3.0;
-        Vector3 heading = car->heading();
-        heading.rotateAround(angle * kPi / 180.0, car->position());
-        if (world->isFree(car->position() * 100.0, heading, camera->view()))
-            car->setHeading(heading);
-    }
-    if (moveInput != 0) {
-        double angle = car->speed() * moveInput / 2.0;
-        Vector3 position = car->position();
-        position.rotateAround(angle * kPi / 180.0, car->heading());
-        if (world->isFree(position * 100.0, car->heading(), camera->view()))
-            car->setPosition(position);
-    }
-    if (turnInput != 0 || moveInput != 0) {
-        car->updateOrientation();
+    if (steerVehicle(*world, *car, turnInput, moveInput, camera->view()))
         NetSendVehicleMove(car->id(), car->position(), car->heading());
-    }
 
     updateBombs();
     pickUpItems();

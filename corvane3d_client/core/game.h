@@ -88,6 +88,8 @@ class Game {
     void explodeBomb(int32_t owner, int32_t number);
     // True when the local player is out (energy below 1).
     bool localDead() const;
+    // True when at least one opponent took part in this game and none is left.
+    bool won() const;
 
     int32_t startTicks = 0;
     int32_t endTicks = 0;
@@ -101,6 +103,10 @@ class Game {
     List<Bomb>* bombs;
 
   private:
+    // Puts each single-player opponent on a free start place away from the others.
+    void placeTargets();
     void pickUpItems();
     void localHit();
+
+    bool opponentsTookPart_ = false;
 };

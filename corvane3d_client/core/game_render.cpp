@@ -91,7 +91,7 @@ void drawOverlay(Game* g) {
         glBindTexture(GL_TEXTURE_2D, gameOverTexture);
         glScalef(sx * 80, sy * 60, 1);
         pulse = ++g->endTicks;
-    } else if (g->opponents->count() == 0) {
+    } else if (g->won()) {
         glBindTexture(GL_TEXTURE_2D, gameWonTexture);
         glScalef(sx * 80, sy * 60, 1);
         pulse = ++g->endTicks;
@@ -257,7 +257,7 @@ void Game::render() {
         b->draw();
         if (bombs->atEnd()) break;
     }
-    if (opponents->count() == 0 || localVehicle->energy() < 1 || startTicks < 40) drawOverlay(this);
+    if (won() || localVehicle->energy() < 1 || startTicks < 40) drawOverlay(this);
     drawHud(localVehicle);
     drawGameNotices();
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <initializer_list>
 #include <string>
 
 #include "bomb.h"
@@ -18,6 +18,7 @@
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
+#include "random.h"
 #include "round.h"
 #include "sound.h"
 #include "vehicle.h"
@@ -28,8 +29,9 @@ namespace {
 CommandLine options;
 bool inGameMode = false;
 
-// The pictures, samples and music live in data/ beside the program: work from there whatever
-// directory the program was started in.
+// The pictures, samples and music live in data/ beside the program, or, once installed, in
+// share/corvane3d/data beside the program's bin/: work from there whatever directory the program
+// was started in.
 void enterProgramDirectory() {
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -39,7 +41,11 @@ void enterProgramDirectory() {
     size_t slash = dir.rfind('/');
     if (slash == std::string::npos) return;
     dir.resize(slash);
-    if (access((dir + "/data").c_str(), F_OK) == 0 && chdir(dir.c_str()) != 0) return;
+    for (const std::string& home : {dir, dir + "/../share/corvane3d"}) {
+        if (access((home + "/data").c_str(), F_OK) == 0) {
+            if (chdir(home.c_str()) == 0) return;
+        }
+    }
 }
 
 void reshape(int width, int height) {
@@ -91,7 +97,7 @@ void installPlatformHooks() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    seedRandomForThisProcess();
     enterProgramDirectory();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);

@@ -12,8 +12,9 @@
 #include "globals.h"
 #include "glpng.h"
 #include "platform.h"
-#include "random.h"
 #include "sound.h"
+#include "target_colours.h"
+#include "vehicle.h"
 
 void (*menuQuit)() = nullptr;
 int32_t displayIndex = 0;
@@ -167,6 +168,7 @@ void Menu::installCallbacks() {
     chatting_ = 0;
     lobbyList.clear();
     gameMode = 0;
+    writeDetailsLabel();
     // Back from a multi-player game: still connected, the player joins the lobby again at once.
     if (afterNetworkGame) {
         if (sessionRejoin()) {
@@ -341,19 +343,27 @@ void Menu::goTo(int32_t page) {
 
 void Menu::mainAction() {
     switch (selected_) {
-    case 0:
-        if (gGame) gGame->setLocalPlayerId(1);
+    case 0: {
+        double local[3] = {0, 0, 0};
+        if (gGame) {
+            gGame->setLocalPlayerId(1);
+            for (int i = 0; i < 3; ++i)
+                local[i] = gGame->localVehicle->ambient()[i];
+        }
+        double colours[3][3];
+        drawTargetColours(local, colours, 3);
         for (int32_t id = 2; id <= 4; ++id) {
             LobbyEntry* e = new LobbyEntry;
             e->playerId = id;
             copyText(e->nick, "CPU", sizeof e->nick);
             copyText(e->address, "LOCAL", sizeof e->address);
-            for (double& c : e->colour)
-                c = nextRandom() / 49150.5;
+            for (int i = 0; i < 3; ++i)
+                e->colour[i] = colours[id - 2][i];
             lobbyList.append(e);
         }
         enterGame(1);
         break;
+    }
     case 1:
     case 2:
     case 3:

@@ -16,6 +16,17 @@ const char* const kSampleFiles[7] = {
     "data/carbrake.wav", "data/caraccel.wav", "data/camera.wav"};
 
 const char* const kDeviceError = "Error initializing output device.";
+// A song stops and starts with a short volume ramp instead of a cut, which would click.
+const int kFadeOutMs = 60;
+const int kFadeInMs = 150;
+const int kFadePollMs = 5;
+
+// Lets a song that is fading out finish its ramp (a little longer than the ramp at most).
+void awaitFadeOut() {
+    for (int waited = 0; Mix_FadingMusic() == MIX_FADING_OUT && waited < kFadeOutMs + 40;
+         waited += kFadePollMs)
+        SDL_Delay(kFadePollMs);
+}
 
 bool contains(const char* text, const char* word) {
     return text && std::strstr(text, word) != nullptr;
@@ -46,6 +57,8 @@ Sound::~Sound() {
 void Sound::init() {
     if (initialised_) return;
     ownsAudio_ = 0;
+    // Ctrl-C and kill end the client as they end any console program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             printError(kDeviceError);
@@ -94,12 +107,14 @@ void Sound::shutdown() {
 
 void Sound::playMusic(int n) {
     if (!initialised_ || n < 1 || n > 2 || !songs_[n - 1]) return;
-    if (Mix_PlayMusic(songs_[n - 1], -1) == 0) playing_ = n;
+    if (Mix_PlayingMusic() && Mix_FadingMusic() != MIX_FADING_OUT) Mix_FadeOutMusic(kFadeOutMs);
+    awaitFadeOut();
+    if (Mix_FadeInMusic(songs_[n - 1], -1, kFadeInMs) == 0) playing_ = n;
 }
 
 void Sound::stopMusic(int n) {
     if (!initialised_ || n < 1 || n > 2 || playing_ != n) return;
-    Mix_HaltMusic();
+    Mix_FadeOutMusic(kFadeOutMs);
     playing_ = 0;
 }
 

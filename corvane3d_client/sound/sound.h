@@ -17,9 +17,10 @@ class Sound {
     void init();
     // Frees everything and closes the device, if initialised.
     void shutdown();
-    // Plays music 1 (game) or 2 (menu); other numbers do nothing.
+    // Plays music 1 (game) or 2 (menu), fading it in; a song still playing or fading out is
+    // faded out first (waiting at most about 0.1 s). Other numbers do nothing.
     void playMusic(int n);
-    // Stops music n if it is the one playing; other numbers do nothing.
+    // Fades music n out (within 60 ms) if it is the one playing; other numbers do nothing.
     void stopMusic(int n);
     // Plays sample 1..7 on any free channel; other numbers do nothing.
     void playSample(int n);

@@ -20,6 +20,35 @@ const int32_t kMinSpeed = 1;
 uint8_t toggled(uint8_t flag) {
     return flag == 0 ? 1 : 0;
 }
+
+struct Point2 {
+    double u, v;
+};
+
+// Smallest and largest of the points' projections onto the axis (au, av).
+void project(const Point2* p, int n, double au, double av, double* lo, double* hi) {
+    *lo = *hi = p[0].u * au + p[0].v * av;
+    for (int i = 1; i < n; ++i) {
+        double d = p[i].u * au + p[i].v * av;
+        *lo = std::min(*lo, d);
+        *hi = std::max(*hi, d);
+    }
+}
+
+// True when some edge of a separates the convex polygons a and b (separating axis test).
+bool separatedByAnEdgeOf(const Point2* a, int na, const Point2* b, int nb) {
+    for (int i = 0; i < na; ++i) {
+        const Point2& p = a[i];
+        const Point2& q = a[(i + 1) % na];
+        double au = q.v - p.v, av = p.u - q.u;
+        if (au == 0.0 && av == 0.0) continue;
+        double aLo, aHi, bLo, bHi;
+        project(a, na, au, av, &aLo, &aHi);
+        project(b, nb, au, av, &bLo, &bHi);
+        if (aHi <= bLo || bHi <= aLo) return true;
+    }
+    return false;
+}
 } // namespace
 
 Vehicle::Vehicle() {
@@ -78,6 +107,28 @@ bool Vehicle::isHitBy(Vector3 point) const {
     if (point.dot(position_) <= 0) return false;
     if (insideMedianPlanes(footprintA_[0], footprintA_[1], footprintA_[2], point)) return true;
     return insideMedianPlanes(footprintB_[0], footprintB_[1], footprintB_[2], point);
+}
+
+bool Vehicle::isTouchedBy(const Vector3* corners, int count) const {
+    const int kMaxCorners = 8;
+    if (count < 3 || count > kMaxCorners) return false;
+    Vector3 up = position_;
+    up.normalize();
+    Vector3 e1 = up.cross(heading_);
+    if (e1.length() == 0.0) return false;
+    e1.normalize();
+    Vector3 e2 = up.cross(e1);
+    Point2 polygon[kMaxCorners];
+    for (int i = 0; i < count; ++i) {
+        if (corners[i].dot(up) <= 0.0) return false;
+        polygon[i] = {corners[i].dot(e1), corners[i].dot(e2)};
+    }
+    const Vector3 ring[4] = {footprintA_[0], footprintA_[1], footprintB_[1], footprintB_[2]};
+    Point2 footprint[4];
+    for (int i = 0; i < 4; ++i)
+        footprint[i] = {ring[i].dot(e1), ring[i].dot(e2)};
+    return !separatedByAnEdgeOf(footprint, 4, polygon, count) &&
+           !separatedByAnEdgeOf(polygon, count, footprint, 4);
 }
 
 void Vehicle::setEnergy(int32_t value) {

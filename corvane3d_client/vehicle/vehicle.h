@@ -22,6 +22,10 @@ class Vehicle {
     void updateOrientation();
     // True when point lies over the footprint, on the car's side of the planet centre.
     bool isHitBy(Vector3 point) const;
+    // True when the convex polygon of count corners (in order), seen straight down onto the
+    // surface under the car, overlaps the footprint by more than a touching edge; false when any
+    // corner lies on the far side of the planet centre.
+    bool isTouchedBy(const Vector3* corners, int count) const;
     // Sets energy (at most 5; below 1 becomes 0 and announces PlayerDead); a changed request plays
     // the energy sample.
     void setEnergy(int32_t value);

@@ -268,6 +268,49 @@ TEST_F(BombGameTest, CarInTwoStripsOfOneBombLosesOneEnergyOnly) {
     EXPECT_EQ(steeringDisabled, 0);
 }
 
+TEST_F(BombGameTest, AnyFlameQuadOverTheCarHitsItButTheGapBetweenStripsDoesNot) {
+    Bomb* b = explodedBomb(3, 5);
+    // Across the edge of strip 0: a fringe of the footprint lies under the flames while every
+    // centre point stays outside it.
+    FlameQuad* q = b->flameQuads().get(2);
+    Vector3 middle = (q->corner[0] + q->corner[1] + q->corner[2] + q->corner[3]) * 0.25;
+    Vector3 across = q->corner[2] - q->corner[1];
+    const double halfWidth = across.length() / 2.0;
+    across.normalize();
+    Vector3 p = middle + across * (halfWidth + 3.0);
+    p.normalize();
+    Vector3 along = q->corner[1] - q->corner[0];
+    along = along - p * p.dot(along);
+    along.normalize();
+    place(game->localVehicle, p, along);
+    for (int strip = 0; strip < 3; ++strip)
+        for (const Vector3& c : centresOf(b, strip))
+            ASSERT_FALSE(game->localVehicle->isHitBy(c));
+    game->applyFlameEffects();
+    EXPECT_EQ(game->localVehicle->energy(), 4);
+
+    // Between strips 0 and 1, where nothing burns.
+    place(game->localVehicle, Vector3(1, 0, 0), Vector3(0, 1, 0));
+    Bomb* second = explodedBomb(3, 5);
+    Vector3 centre(0, 0, 102);
+    Vector3 end0 = centresOf(second, 0).back() - centre;
+    Vector3 end1 = centresOf(second, 1).back() - centre;
+    end0.normalize();
+    end1.normalize();
+    Vector3 between = end0 + end1;
+    between.normalize();
+    Vehicle* target = addOpponentAt(2, Vector3(0, 0, 1), Vector3(0, 1, 0));
+    Vector3 gap = centre + between * 17.0;
+    gap.normalize();
+    Vector3 heading = between - gap * gap.dot(between);
+    heading.normalize();
+    place(target, gap, heading);
+    for (int tick = 0; tick < 5; ++tick)
+        game->applyFlameEffects();
+    EXPECT_EQ(target->energy(), 5);
+    EXPECT_FALSE(second->hitDone());
+}
+
 TEST_F(BombGameTest, UnexplodedBombsHurtNobody) {
     Bomb* b = new Bomb(Vector3(0, 0, 102), Vector3(0, 1, 0), 1, 3, 0);
     game->bombs->append(b);

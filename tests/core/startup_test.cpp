@@ -1,7 +1,11 @@
 // The real client binary: usage path, exit statuses and the start-up console lines.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "support/process.h"
 
@@ -22,6 +26,11 @@ std::string runUsage(const std::vector<std::string>& args) {
     int status = c.waitExit();
     EXPECT_EQ(status, 1);
     return c.out();
+}
+
+long fileSize(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
 } // namespace
@@ -50,4 +59,22 @@ TEST(ClientStartup, StartsAndPrintsTheLoadingLine) {
         << c.out() << c.err();
     c.signal(SIGTERM);
     c.waitExit();
+}
+
+TEST(ClientStartup, WithSoundOnInterruptAndTerminateEndTheClient) {
+    const std::string device = "/tmp/corvane_signal_test_" + std::to_string(getpid()) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", device.c_str(), 1);
+    for (int sig : {SIGINT, SIGTERM}) {
+        std::remove(device.c_str());
+        testproc::Child c(CORVANE_CLIENT_BIN, {"-details", "0"});
+        // The sound is set up once its device writes.
+        for (int waited = 0; fileSize(device) <= 0 && waited < 20000; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(fileSize(device), 0) << c.out() << c.err();
+        c.signal(sig);
+        EXPECT_EQ(c.waitExit(5000), 128 + sig) << "signal " << sig << " was ignored";
+    }
+    std::remove(device.c_str());
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
 }

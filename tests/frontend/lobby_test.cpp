@@ -225,7 +225,7 @@ TEST_F(LobbyTest, PlayerLeftRemovesOnlyAKnownPlayer) {
     ASSERT_EQ(lobbyList.count(), 1);
 
     {
-        RawPlayer stranger; // never joins: its going is told to everybody as player 0 leaving
+        RawPlayer stranger; // never joins: its going is announced to all as PlayerLeft id 0
         ASSERT_TRUE(stranger.ok());
     }
     ASSERT_TRUE(inputArrives());

@@ -394,3 +394,17 @@ TEST_F(MenuTest, JoinWithoutAConnectionStaysOnThePage) {
 }
 
 } // namespace
+
+namespace {
+TEST_F(MenuTest, DetailsLabelFollowsTheLevelChangedDuringAGame) {
+    detailLevel = 2;
+    Menu m;
+    selectItem(m, 2);
+    key(m, 13);
+    EXPECT_STREQ(item(m, 2, 2), " DETAILS: HIGH ");
+    detailLevel = 0; // the W key in the game
+    m.installCallbacks();
+    EXPECT_STREQ(item(m, 2, 2), " DETAILS: LOW  ");
+    detailLevel = 2;
+}
+} // namespace

@@ -34,97 +34,44 @@ inline int msLeft(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// The server binary running as a child, its standard output and error collected by a thread.
-class ServerProcess {
+// Collects what a server writes into a pipe, on a thread of its own that a test can pause so
+// that the pipe fills up.
+class OutputReader {
   public:
-    ServerProcess() = default;
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
-    // Interrupts the child if it still runs and reaps it.
-    ~ServerProcess() { stop(); }
+    OutputReader() = default;
+    OutputReader(const OutputReader&) = delete;
+    OutputReader& operator=(const OutputReader&) = delete;
+    ~OutputReader() { finish(); }
 
-    // Starts the binary; true once its start-up lines are out.
-    bool start(const char* path = CORVANE_SERVER_BIN) {
-        int out[2];
-        if (pipe(out) != 0) return false;
-        pid_ = fork();
-        if (pid_ < 0) return false;
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            dup2(out[1], 2);
-            close(out[0]);
-            close(out[1]);
-            execl(path, path, static_cast<char*>(nullptr));
-            _exit(127);
+    // Starts reading fd (owned from here on).
+    void begin(int fd) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            output_.clear();
+            closed_ = false;
+            paused_ = false;
         }
-        close(out[1]);
-        pipe_ = out[0];
+        pipe_ = fd;
         reader_ = std::thread([this] { readOutput(); });
-        return waitFor("Press Ctrl-C to quit Server\n\n", 5000) && waitListening(5000);
     }
 
-    // Starts the binary, retrying while another process holds the port; true once it listens.
-    bool startRetrying(int timeoutMs = 5000) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (start()) return true;
-            stop();
-            if (msLeft(deadline) == 0) return false;
-            resetOutput();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+    // Waits for the writer's end to close, then closes the pipe.
+    void finish() {
+        resume();
+        if (reader_.joinable()) reader_.join();
+        if (pipe_ >= 0) close(pipe_);
+        pipe_ = -1;
     }
 
-    // True once the child owns a socket listening on the server port, false if it exits first.
-    bool waitListening(int timeoutMs) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            if (pid_ <= 0) return false;
-            if (ownsListener()) return true;
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                finishReader();
-                return false;
-            }
-            if (msLeft(deadline) == 0) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+    // Stops reading (the pipe fills) until resume().
+    void pause() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        paused_ = true;
     }
-
-    // Sends SIGINT and waits up to timeoutMs for the exit; returns the exit status, -1 on timeout.
-    int interrupt(int timeoutMs) {
-        if (pid_ <= 0) return exitStatus_;
-        kill(pid_, SIGINT);
-        return waitExit(timeoutMs);
-    }
-
-    // Waits up to timeoutMs for the child to end; returns its exit status or -1.
-    int waitExit(int timeoutMs) {
-        if (pid_ <= 0) return exitStatus_;
-        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            int status = 0;
-            pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                pid_ = -1;
-                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                finishReader();
-                return exitStatus_;
-            }
-            if (msLeft(deadline) == 0) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
-
-    // Ends the child (SIGINT, then SIGKILL) and the reader thread.
-    void stop() {
-        if (pid_ > 0 && interrupt(2000) < 0) {
-            kill(pid_, SIGKILL);
-            waitExit(2000);
-        }
-        finishReader();
+    void resume() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        paused_ = false;
+        changed_.notify_all();
     }
 
     // True once text has appeared in the output (searched from the start), within timeoutMs.
@@ -156,21 +103,149 @@ class ServerProcess {
         return n;
     }
 
-    // Everything the child has printed so far.
+    // Everything read so far.
     std::string output() {
         std::lock_guard<std::mutex> lock(mutex_);
         return output_;
     }
 
+  private:
+    void readOutput() {
+        char buf[4096];
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [&] { return !paused_; });
+            }
+            ssize_t n = read(pipe_, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (n <= 0) {
+                closed_ = true;
+                changed_.notify_all();
+                return;
+            }
+            output_.append(buf, static_cast<size_t>(n));
+            changed_.notify_all();
+        }
+    }
+
+    int pipe_ = -1;
+    std::thread reader_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string output_;
+    bool closed_ = false;
+    bool paused_ = false;
+};
+
+// The server binary running as a child, its standard output and error collected by a thread.
+class ServerProcess {
+  public:
+    ServerProcess() = default;
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    // Interrupts the child if it still runs and reaps it.
+    ~ServerProcess() { stop(); }
+
+    // Starts the binary; true once its start-up lines are out. pipeSize > 0 shrinks the output
+    // pipe to that many bytes.
+    bool start(const char* path = CORVANE_SERVER_BIN, int pipeSize = 0) {
+        int out[2];
+        if (pipe(out) != 0) return false;
+        if (pipeSize > 0) fcntl(out[0], F_SETPIPE_SZ, pipeSize);
+        pid_ = fork();
+        if (pid_ < 0) return false;
+        if (pid_ == 0) {
+            dup2(out[1], 1);
+            dup2(out[1], 2);
+            close(out[0]);
+            close(out[1]);
+            execl(path, path, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        output_.begin(out[0]);
+        return waitFor("Press Ctrl-C to quit Server\n\n", 5000) && waitListening(5000);
+    }
+
+    // Starts the binary, retrying while another process holds the port; true once it listens.
+    bool startRetrying(int timeoutMs = 5000, int pipeSize = 0) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (start(CORVANE_SERVER_BIN, pipeSize)) return true;
+            stop();
+            if (msLeft(deadline) == 0) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    // True once the child owns a socket listening on the server port, false if it exits first.
+    bool waitListening(int timeoutMs) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            if (pid_ <= 0) return false;
+            if (ownsListener()) return true;
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                output_.finish();
+                return false;
+            }
+            if (msLeft(deadline) == 0) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    // Sends SIGINT and waits up to timeoutMs for the exit; returns the exit status, -1 on timeout.
+    int interrupt(int timeoutMs) {
+        if (pid_ <= 0) return exitStatus_;
+        kill(pid_, SIGINT);
+        return waitExit(timeoutMs);
+    }
+
+    // Waits up to timeoutMs for the child to end; returns its exit status or -1.
+    int waitExit(int timeoutMs) {
+        if (pid_ <= 0) return exitStatus_;
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        for (;;) {
+            int status = 0;
+            pid_t r = waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                pid_ = -1;
+                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                output_.finish();
+                return exitStatus_;
+            }
+            if (msLeft(deadline) == 0) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    // Ends the child (SIGINT, then SIGKILL) and the reader thread.
+    void stop() {
+        if (pid_ > 0 && interrupt(2000) < 0) {
+            kill(pid_, SIGKILL);
+            waitExit(2000);
+        }
+        output_.finish();
+    }
+
+    bool waitFor(const std::string& text, int timeoutMs) {
+        return output_.waitFor(text, timeoutMs);
+    }
+    bool waitForCount(const std::string& text, int n, int timeoutMs) {
+        return output_.waitForCount(text, n, timeoutMs);
+    }
+    int countOf(const std::string& text) { return output_.countOf(text); }
+    std::string output() { return output_.output(); }
+    // The reader of the child's output, to pause and resume it.
+    OutputReader& reader() { return output_; }
+
     pid_t pid() const { return pid_; }
 
   private:
-    void resetOutput() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        output_.clear();
-        closed_ = false;
-    }
-
     // Looks for a LISTEN socket on the server port in /proc/net/tcp whose inode is one of the
     // child's descriptors.
     bool ownsListener() {
@@ -200,36 +275,9 @@ class ServerProcess {
         return false;
     }
 
-    void readOutput() {
-        char buf[4096];
-        for (;;) {
-            ssize_t n = read(pipe_, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (n <= 0) {
-                closed_ = true;
-                changed_.notify_all();
-                return;
-            }
-            output_.append(buf, static_cast<size_t>(n));
-            changed_.notify_all();
-        }
-    }
-
-    void finishReader() {
-        if (reader_.joinable()) reader_.join();
-        if (pipe_ >= 0) close(pipe_);
-        pipe_ = -1;
-    }
-
     pid_t pid_ = -1;
     int exitStatus_ = -1;
-    int pipe_ = -1;
-    std::thread reader_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string output_;
-    bool closed_ = false;
+    OutputReader output_;
 };
 
 // One TCP connection to the server on 127.0.0.1 with bounded waits.
@@ -240,9 +288,9 @@ class Client {
     Client& operator=(const Client&) = delete;
     ~Client() { close(); }
 
-    // Connects (retrying refused connects for up to timeoutMs); receiveBuffer > 0 shrinks
-    // SO_RCVBUF before connecting.
-    bool connect(int timeoutMs = 2000, int receiveBuffer = 0) {
+    // Connects to 127.0.0.1:port (retrying refused connects for up to timeoutMs); receiveBuffer > 0
+    // shrinks SO_RCVBUF before connecting.
+    bool connect(int timeoutMs = 2000, int receiveBuffer = 0, uint16_t port = proto::kPort) {
         auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -253,7 +301,7 @@ class Client {
             setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             sockaddr_in a = {};
             a.sin_family = AF_INET;
-            a.sin_port = htons(proto::kPort);
+            a.sin_port = htons(port);
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
             close();

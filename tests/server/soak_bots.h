@@ -720,7 +720,7 @@ class SoakRun {
 
     static std::string shapeFault(uint32_t type, uint32_t length) {
         char text[96];
-        if (type < proto::kLabyrinth || type > proto::kEndGame) {
+        if (type < proto::kLabyrinth || type > proto::kLobbyOpen) {
             std::snprintf(text, sizeof text, "type %u (length %u)", type, length);
             return text;
         }
@@ -886,6 +886,12 @@ class SoakRun {
             break;
         case proto::kEndGame:
             problem(b.name + " received an EndGame, which the server never relays");
+            break;
+        case proto::kLobbyOpen:
+            problem(b.name + " received a LobbyOpen while members still played");
+            break;
+        case proto::kChatLine:
+            problem(b.name + " received a ChatLine nobody sent");
             break;
         case proto::kVehicleMove:
             onMove(b, message, now);

@@ -70,6 +70,21 @@ class SoundTest : public ::testing::Test {
         return out;
     }
 
+    // True once the music has stopped, waiting at most ms.
+    static bool stopsWithin(int ms) {
+        for (int waited = 0; Mix_PlayingMusic() && waited < ms; waited += 5)
+            SDL_Delay(5);
+        return Mix_PlayingMusic() == 0;
+    }
+
+    // The largest step between neighbouring samples of one channel within [from, to).
+    static int largestStep(const std::vector<int16_t>& s, size_t from, size_t to) {
+        int m = 0;
+        for (size_t i = from + 2; i < to && i < s.size(); ++i)
+            m = std::max(m, std::abs(s[i] - s[i - 2]));
+        return m;
+    }
+
     static int loudest(const std::vector<int16_t>& s) {
         int m = 0;
         for (int16_t v : s)
@@ -101,12 +116,13 @@ TEST_F(SoundTest, MusicLoopsAudiblyAtThreeFifthsVolume) {
     EXPECT_EQ(Mix_VolumeMusic(-1), MIX_MAX_VOLUME * 3 / 5);
     sound.playMusic(kMusicMenu);
     EXPECT_EQ(Mix_PlayingMusic(), 1);
-    EXPECT_GT(loudest(deviceOutput(44100 * 4 / 4)), 500);
+    EXPECT_GT(loudest(deviceOutput(44100 * 4 / 2)), 500);
 
     sound.stopMusic(kMusicGame); // not the one playing
-    EXPECT_EQ(Mix_PlayingMusic(), 1);
+    EXPECT_NE(Mix_FadingMusic(), MIX_FADING_OUT);
     sound.stopMusic(kMusicMenu);
-    EXPECT_EQ(Mix_PlayingMusic(), 0);
+    EXPECT_EQ(Mix_FadingMusic(), MIX_FADING_OUT);
+    EXPECT_TRUE(stopsWithin(200));
     sound.shutdown();
 }
 
@@ -126,7 +142,7 @@ TEST_F(SoundTest, SamplesTakeFreeChannelsAndOutOfRangeNumbersDoNothing) {
     sound.playSample(kSampleExplode);
     sound.playSample(kSampleCamera);
     EXPECT_EQ(Mix_Playing(-1), 3);
-    EXPECT_GT(loudest(deviceOutput(44100 * 4 / 10)), 500);
+    EXPECT_GT(loudest(deviceOutput(44100 * 4 / 2)), 500);
     sound.shutdown();
     EXPECT_EQ(sound.isInitialised(), 0);
     sound.playSample(kSampleExplode); // ignored after shutdown
@@ -201,8 +217,41 @@ TEST_F(SoundTest, PlatformHooksForwardToTheSoundObject) {
     soundPlayMusic(kMusicGame);
     EXPECT_EQ(Mix_PlayingMusic(), 1);
     soundStopMusic(kMusicGame);
-    EXPECT_EQ(Mix_PlayingMusic(), 0);
+    EXPECT_TRUE(stopsWithin(200));
     gSound = nullptr;
+}
+
+TEST_F(SoundTest, AnExplosionOverTheMusicStaysBelowMinusOneDecibel) {
+    if (!dir_.fromGameData("explode.wav")) GTEST_SKIP() << "the generated data/ is not built";
+    Sound sound;
+    sound.init();
+    ASSERT_EQ(sound.isInitialised(), 1);
+    sound.playMusic(kMusicGame);
+    sound.playSample(kSampleExplode);
+    std::vector<int16_t> out = deviceOutput(44100 * 4 * 3 / 2);
+    sound.shutdown();
+    const int minusOneDb = static_cast<int>(32768 * 0.8912509);
+    EXPECT_LE(loudest(out), minusOneDb);
+}
+
+TEST_F(SoundTest, SwitchingSongsRampsInsteadOfCutting) {
+    if (!dir_.fromGameData("sound.s3m")) GTEST_SKIP() << "the generated data/ is not built";
+    Sound sound;
+    sound.init();
+    ASSERT_EQ(sound.isInitialised(), 1);
+    sound.playMusic(kMusicMenu);
+    std::vector<int16_t> before = deviceOutput(44100 * 4 * 6 / 10);
+    // What the game's start does: the menu stops its music, the game starts its own.
+    sound.stopMusic(kMusicMenu);
+    sound.playMusic(kMusicGame);
+    const size_t at = before.size();
+    std::vector<int16_t> out = deviceOutput(at * 2 + 44100 * 4 * 6 / 10);
+    sound.shutdown();
+    const size_t window = 44100 * 2 / 5;
+    const int steady =
+        std::max(largestStep(out, 0, at - window), largestStep(out, at + window, out.size()));
+    // A cut leaves a step as tall as the wave at that instant, about twice the music's own.
+    EXPECT_LE(largestStep(out, at - window, at + window), steady * 5 / 4);
 }
 
 } // namespace

@@ -80,6 +80,7 @@ class Child {
     }
 
     void signal(int sig) { kill(pid_, sig); }
+    pid_t pid() const { return pid_; }
     const std::string& out() const { return stdout_; }
     const std::string& err() {
         pump(0);

@@ -1,5 +1,6 @@
 // corvane_assetgen OUTPUT_DIR: draws and synthesises every picture, sample and module of the game
-// into OUTPUT_DIR. The output depends on nothing but this program.
+// into OUTPUT_DIR. corvane_assetgen --icon FILE: draws the client's desktop icon into FILE. The
+// output depends on nothing but this program.
 #include "audio.h"
 #include "pictures.h"
 
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--icon") return writeDesktopIcon(argv[2]) ? 0 : 1;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
         return 2;

@@ -12,3 +12,6 @@ int writeArenaPictures(const std::string& dir);
 int writeFlamePictures(const std::string& dir);
 // Writes the intro background and the menu font; returns the number of failures.
 int writeFrontEndPictures(const std::string& dir);
+// Writes the 128 x 128 desktop icon of the client (a planet, its walls, a car and a bomb) to
+// path; false when it cannot be written.
+bool writeDesktopIcon(const std::string& path);

@@ -37,7 +37,8 @@ Wave explode() {
     }
     saturate(w, 1.6f);
     fadeOut(w, len(0.3f));
-    normalise(w, 0.95f);
+    // Headroom for the mixer's resampling and for the music playing under it.
+    normalise(w, 0.6f);
     return w;
 }
 

@@ -8,7 +8,7 @@ out=${2:-build-fuzz}
 mkdir -p "$out/corpus"
 clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Icommon -Icorvane3d_server \
-  tools/fuzz/server_fuzz.cpp common/*.cpp corvane3d_server/server.cpp corvane3d_server/labyrinth.cpp \
+  tools/fuzz/server_fuzz.cpp common/*.cpp $(ls corvane3d_server/*.cpp | grep -v /main.cpp) \
   -o "$out/server_fuzz"
 
 # Seeds. Each step is a control byte (peer in the low bits, action above) and, for a write, a
@@ -29,6 +29,9 @@ join() { # peer nick: a whole 104-byte Join
 # Peer 2 sends half a header, peer 0 relays past it, peer 2 goes away.
 printf '\x02\x04\x09\x00\x00\x00\x00\x10\x0d\x00\x00\x00\x10\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00\xfe' \
   > "$out/corpus/seed_half_header"
+# Peer 2 sends half a header and time passes (11 s): the server drops it; peer 0 still relays.
+printf '\x02\x04\x09\x00\x00\x00\xf6\x00\x10\x0d\x00\x00\x00\x10\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00' \
+  > "$out/corpus/seed_time_out"
 
 "$out/server_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 "$out/corpus"

@@ -21,6 +21,12 @@ constexpr int kPeers = 3;
 constexpr size_t kLargestMessage =
     proto::kLabyrinthHeadSize + proto::kBlockRecordSize * proto::kMaxBlocks;
 
+// The server's clock: it moves only when the input says so, by whole seconds.
+int64_t fuzzNowMs = 0;
+int64_t fuzzClock() {
+    return fuzzNowMs;
+}
+
 int counterSource() {
     static unsigned state = 1;
     state = state * 1103515245u + 12345u;
@@ -74,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     setRandomSource(counterSource);
 
     Server server("server_fuzz", devNull, devNull);
+    fuzzNowMs = 0;
+    server.setClock(fuzzClock);
     int peer[kPeers];
     bool open[kPeers];
     StreamCheck checks[kPeers];
@@ -88,8 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         open[i] = true;
     }
 
-    // Each step: one control byte (peer = low 2 bits mod 3, action = high bits), then for a
-    // write a length byte and that many bytes.
+    // Each step: one control byte (peer = low 2 bits mod 3, action = high bits: 63 closes the
+    // peer, 62 runs an extra pass, 61 moves the clock on by 1, 6 or 11 s), then for a write a
+    // length byte and that many bytes.
     size_t at = 0;
     while (at < size) {
         uint8_t control = data[at++];
@@ -102,6 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         } else if (action == 62) {
             server.runPass(0);
+        } else if (action == 61) {
+            // Time passes: budgets refill, unfinished messages and stuck readers time out.
+            fuzzNowMs += 1000 * (1 + who * 5);
         } else if (open[who] && at < size) {
             size_t n = data[at++];
             if (n > size - at) n = size - at;
