@@ -101,8 +101,9 @@ bool roundTick(Game& game) {
         leave(game);
         return false;
     }
+    // At most one car left decides the game; a car that never had an opponent drives on alone.
     const int carsLeft = (game.localDead() ? 0 : 1) + game.opponents->count();
-    if (carsLeft > 1) return true;
+    if (carsLeft > 1 || !(game.localDead() || game.won())) return true;
     if (++decidedTicks < kRoundResultTicks) return true;
     leave(game);
     return false;

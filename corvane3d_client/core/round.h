@@ -21,7 +21,8 @@ void roundReset();
 // Applies up to kRoundMessagesPerTick messages to game and decides the round; false when the game
 // was left during this call (the tick stops then).
 bool roundTick(Game& game);
-// Ticks since the game was decided (at most one car left), -1 while it goes on.
+// Ticks since the game was decided (at most one car left, and the local car was not alone from
+// the start), -1 while it goes on.
 int32_t roundDecidedTicks();
 // True once the server was lost during this game.
 bool roundServerLost();

@@ -289,3 +289,20 @@ TEST_F(NetGame, ALostServerIsToldAndTheGameLeftInsteadOfPlayedAlone) {
     EXPECT_EQ(returns, 1);
     roundReturn = nullptr;
 }
+
+TEST(NetRound, ACarThatNeverHadAnOpponentDrivesOnAlone) {
+    platform = PlatformHooks();
+    Game game;
+    gameMode = 2;
+    screenState = 2;
+    roundReset();
+    for (int i = 0; i < kRoundResultTicks + 10; ++i)
+        game.tick();
+    EXPECT_EQ(screenState, 2);
+    EXPECT_EQ(roundDecidedTicks(), -1);
+    game.localVehicle->setEnergy(0);
+    game.tick();
+    EXPECT_EQ(roundDecidedTicks(), 0) << "hit out by its own bomb: decided";
+    gameMode = 0;
+    screenState = 1;
+}
