@@ -56,7 +56,9 @@ bool admit(Game& game, const uint8_t* message, size_t length) {
     }
     case proto::kPlayerLeft:
     case proto::kPlayerDead:
-        if (proto::decodeIdMessage(message, length, h.type, &id) && isOpponent(game, id)) {
+        // Once the game is decided the others leave for the lobby: that is no news.
+        if (proto::decodeIdMessage(message, length, h.type, &id) && isOpponent(game, id) &&
+            decidedTicks < 0) {
             std::snprintf(text, sizeof text,
                           h.type == proto::kPlayerLeft ? "%s LEFT THE GAME" : "%s WAS HIT OUT",
                           nickOf(id));
