@@ -78,7 +78,8 @@ void Menu::pump() {
         rebuildServerLines();
         changed = true;
     }
-    if (expireNotices() || noticeCount() > 0 || sessionBusy()) changed = true;
+    // Fading notices and the dots of a waiting status move on their own.
+    if (expireNotices() || noticeCount() > 0 || sessionMood() == 2) changed = true;
     if (!changed) return;
     rebuildLobbyLines();
     if (glutGetWindow() != 0) glutPostRedisplay();

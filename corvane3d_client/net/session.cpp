@@ -140,7 +140,7 @@ SessionEvent sessionPoll() {
         }
         if (r > 0 && rejoining) {
             phase = Phase::kWaitingForLobby;
-            return SessionEvent::kNone;
+            return SessionEvent::kWaiting;
         }
         phase = Phase::kConnected;
         rejoining = false;

@@ -12,6 +12,7 @@ enum class SessionEvent {
     kJoined,        // admitted: sessionPlayerId and sessionColour hold the reply
     kJoinDenied,    // refused (the lobby is full or a game runs)
     kJoinFailed,    // no answer to the join
+    kWaiting,       // refused after a game: waits for the lobby to open
     kGameReady,     // the labyrinth is held: the game can start
     kLost           // the connection ended under the client
 };

@@ -66,7 +66,7 @@ TEST_F(Session, RefusedAfterAGameItJoinsAgainWhenTheLobbyOpens) {
     EXPECT_STREQ(sessionStatus(), "CONNECTED TO LANHOST");
     sessionInGame();
     ASSERT_TRUE(sessionRejoin());
-    EXPECT_EQ(pollUntil([] { return !sessionBusy(); }), SessionEvent::kNone);
+    EXPECT_EQ(pollUntil([] { return false; }), SessionEvent::kWaiting);
     EXPECT_TRUE(sessionWaitingForLobby());
     EXPECT_STREQ(sessionStatus(), "WAITING FOR THE GAME TO END");
     EXPECT_FALSE(sessionStart()) << "nobody starts from outside the lobby";
