@@ -10,6 +10,7 @@
 #include "net.h"
 #include "platform.h"
 #include "protocol.h"
+#include "round.h"
 #include "vehicle.h"
 #include "wall_block.h"
 #include "world.h"
@@ -111,6 +112,7 @@ void Game::enter(int mode) {
 
 void Game::start(uint8_t singlePlayer) {
     if (platform.prepareGameView) platform.prepareGameView();
+    roundReset();
     world->buildLabyrinth(singlePlayer);
 
     localVehicle->setBombsAvailable(3);
@@ -170,14 +172,7 @@ bool Game::localDead() const {
 }
 
 void Game::tick() {
-    if (gameMode == 2) {
-        uint8_t message[proto::kServerBufferSize];
-        while (NetPoll()) {
-            if (!NetReceiveMessage(message, sizeof message)) break;
-            proto::Header h;
-            if (proto::decodeHeader(message, proto::kHeaderSize, &h)) dispatch(message, h.length);
-        }
-    }
+    if (gameMode == 2 && !roundTick(*this)) return;
     if (startTicks < 40) {
         ++startTicks;
         // The others see this car where it stands once they are all in the game, not only after

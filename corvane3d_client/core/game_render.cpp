@@ -10,6 +10,7 @@
 #include "globals.h"
 #include "hud_render.h"
 #include "glpng.h"
+#include "notices_render.h"
 #include "vehicle.h"
 #include "world.h"
 
@@ -274,6 +275,7 @@ void Game::render() {
     if (won() || localVehicle->energy() < 1 || startTicks < 40) drawOverlay(this);
     drawHud(localVehicle);
     drawHudExtras(this);
+    drawGameNotices();
 }
 
 void gameDisplay() {

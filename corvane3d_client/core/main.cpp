@@ -20,6 +20,7 @@
 #include "net.h"
 #include "platform.h"
 #include "random.h"
+#include "round.h"
 #include "saved_settings.h"
 #include "sound.h"
 #include "vehicle.h"
@@ -92,6 +93,7 @@ void installPlatformHooks() {
     returnToFrontEnd = [] {
         if (gMenu) gMenu->installCallbacks();
     };
+    roundReturn = returnToFrontEnd;
     menuQuit = quit;
 }
 

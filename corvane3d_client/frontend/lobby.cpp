@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "font_text.h"
 #include "game.h"
 #include "globals.h"
+#include "lobby_feed.h"
 #include "menu.h"
 #include "net.h"
 #include "platform.h"
@@ -35,37 +37,22 @@ void Menu::lobbyAction() {
 }
 
 void Menu::join() {
-    if (!connected_) {
-        soundSample(kSampleCamera);
-        return;
-    }
-    int32_t accepted = 0;
-    int32_t playerId = 0;
-    double colour[3] = {0, 0, 0};
-    NetJoin(&accepted, &playerId, colour);
-    if (accepted != 1) {
-        soundSample(kSampleCamera);
-        return;
-    }
-    goTo(kLobby);
-    joined_ = 1;
-    if (gGame) {
-        gGame->setLocalPlayerId(playerId);
-        gGame->setLocalColour(colour[0], colour[1], colour[2]);
-    }
-    rebuildLobbyLines();
-    soundSample(kSampleItemPickup);
+    if (!connected_ || !sessionJoin()) soundSample(kSampleCamera);
 }
 
 void Menu::startLobbyGame() {
+    if (!joined_ || !sessionStart()) {
+        soundSample(kSampleCamera);
+        return;
+    }
     soundSample(kSampleItemPickup);
-    NetStartGame();
-    enterGame(0);
 }
 
 void Menu::leaveLobby() {
-    NetLeaveGame(gGame ? gGame->localPlayerId() : 0);
+    if (joined_) NetLeaveGame(gGame ? gGame->localPlayerId() : 0);
+    sessionLeave();
     joined_ = 0;
+    chatting_ = 0;
     goTo(kMulti);
     soundSample(kSampleItemPickup);
     lobbyList.clear();
@@ -78,44 +65,98 @@ void Menu::lobbyTimerRun() {
     if (glutGetWindow() != 0) glutPostRedisplay();
 }
 
-void Menu::drainConnection() {
-    uint8_t buffer[proto::kServerBufferSize];
-    while (NetPoll()) {
-        if (!NetReceiveMessage(buffer, sizeof buffer)) break;
-        proto::Header header;
-        if (!proto::decodeHeader(buffer, sizeof buffer, &header)) break;
-        switch (header.type) {
-        case proto::kPlayerInfo: {
-            proto::PlayerInfo info;
-            if (!proto::decodePlayerInfo(buffer, header.length, &info)) break;
-            LobbyEntry* e = new LobbyEntry;
-            e->playerId = info.playerId;
-            copyText(e->nick, info.nick, sizeof e->nick);
-            copyText(e->address, info.address, sizeof e->address);
-            for (int i = 0; i < 3; ++i)
-                e->colour[i] = info.colour[i];
-            lobbyList.append(e);
-            break;
+void Menu::pump() {
+    bool changed = false;
+    const SessionEvent event = sessionPoll();
+    if (event != SessionEvent::kNone) {
+        applySessionEvent(event);
+        changed = true;
+    }
+    if (screenState != 2 && drainConnection()) changed = true;
+    if (discoverySearching()) {
+        discoveryPoll();
+        rebuildServerLines();
+        changed = true;
+    }
+    // Fading notices and the dots of a waiting status move on their own.
+    if (expireNotices() || noticeCount() > 0 || sessionMood() == 2) changed = true;
+    if (!changed) return;
+    rebuildLobbyLines();
+    if (glutGetWindow() != 0) glutPostRedisplay();
+}
+
+void Menu::applySessionEvent(SessionEvent event) {
+    switch (event) {
+    case SessionEvent::kConnected:
+        connected_ = 1;
+        break;
+    case SessionEvent::kConnectFailed:
+        connected_ = 0;
+        soundSample(kSampleCamera);
+        break;
+    case SessionEvent::kJoined:
+        goTo(kLobby);
+        joined_ = 1;
+        lobbyJoined();
+        if (gGame) {
+            const double* colour = sessionColour();
+            gGame->setLocalPlayerId(sessionPlayerId());
+            gGame->setLocalColour(colour[0], colour[1], colour[2]);
         }
-        case proto::kPlayerLeft: {
-            int32_t id = 0;
-            if (!proto::decodeIdMessage(buffer, header.length, proto::kPlayerLeft, &id)) break;
-            for (int32_t i = 0; i < lobbyList.count(); ++i) {
-                if (lobbyList.get(i)->playerId == id) {
-                    lobbyList.remove(i + 1);
-                    break;
-                }
-            }
-            break;
+        soundSample(kSampleItemPickup);
+        break;
+    case SessionEvent::kJoinDenied:
+    case SessionEvent::kJoinFailed:
+        soundSample(kSampleCamera);
+        break;
+    case SessionEvent::kGameReady:
+        chatting_ = 0;
+        enterGame(0);
+        break;
+    case SessionEvent::kLost:
+        connectionLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void Menu::connectionLost() {
+    sessionLost();
+    soundSample(kSampleCamera);
+    connected_ = 0;
+    joined_ = 0;
+    chatting_ = 0;
+    lobbyList.clear();
+    if (page_ == kLobby) goTo(kMulti);
+    // The multi-player page says it in its status line.
+    if (page_ != kMulti) postNotice("SERVER LOST");
+}
+
+bool Menu::drainConnection() {
+    if (sessionBusy()) return false;
+    const LobbyNews news = drainLobby(joined_ != 0, gGame ? gGame->localPlayerId() : 0);
+    if (news == LobbyNews::kLost) connectionLost();
+    return news != LobbyNews::kNothing;
+}
+
+void Menu::chatKey(unsigned char key) {
+    size_t length = std::strlen(chatBuffer_);
+    if (key == 27) {
+        chatting_ = 0;
+    } else if (key == 13) {
+        if (length > 0 && gGame) NetSendChat(gGame->localPlayerId(), chatBuffer_);
+        chatting_ = 0;
+    } else if (key == 8) {
+        if (length > 0) chatBuffer_[length - 1] = '\0';
+    } else if (length < static_cast<size_t>(kChatTextLimit)) {
+        char typed[2] = {static_cast<char>(key), '\0'};
+        char shown[2];
+        toFontText(typed, shown, sizeof shown);
+        if (shown[0] != '\0' && !(shown[0] == ' ' && length == 0)) {
+            chatBuffer_[length] = shown[0];
+            chatBuffer_[length + 1] = '\0';
         }
-        case proto::kStartGame:
-            enterGame(0);
-            break;
-        default:
-            break;
-        }
-        // Whatever follows a game start belongs to the game's own tick.
-        if (screenState == 2) break;
     }
 }
 

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "font_text.h"
 #include "game.h"
 #include "globals.h"
 #include "glpng.h"
-#include "net.h"
 #include "platform.h"
 #include "saved_settings.h"
 #include "sound.h"
@@ -22,7 +22,6 @@ int32_t displayIndex = 0;
 
 namespace {
 
-const char* const kFontCharset = "ABCDEFGHIJKLMNOPQRSTUVWXYZ?:+-0123456789.,!()] ";
 const int kEditLimit = 16;
 
 const char* mainItems[] = {"SINGLE PLAYER", "MULTI PLAYER", "OPTIONS", "CREDITS", "HELP", "QUIT"};
@@ -34,7 +33,7 @@ const char* helpItems[] = {"FORWARD:   C-UP",    "BACKWARD:  C-DOWN", "LEFT:    
 const int32_t kDisplaySizes[3][2] = {{320, 256}, {640, 480}, {800, 600}};
 
 // Timers armed by an earlier installCallbacks carry an older generation and die quietly, so only
-// one lobby timer chain runs at a time.
+// one lobby timer chain and one pump chain run at a time.
 int timerGeneration = 0;
 
 void soundSample(int n) {
@@ -54,6 +53,11 @@ void lobbyTimerCallback(int generation) {
     if (generation != timerGeneration || !gMenu) return;
     gMenu->lobbyTimerRun();
     if (screenState != 2) glutTimerFunc(1000, lobbyTimerCallback, generation);
+}
+void pumpTimerCallback(int generation) {
+    if (generation != timerGeneration || !gMenu) return;
+    gMenu->pump();
+    if (screenState != 2) glutTimerFunc(Menu::kPumpMs, pumpTimerCallback, generation);
 }
 
 // Writes prefix, value and suffix into a label of kLabelSize bytes; a long value is cut so that
@@ -98,7 +102,8 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     multiItems_[0] = serverLabel_;
     multiItems_[1] = nickLabel_;
     multiItems_[2] = "JOIN";
-    multiItems_[3] = "MAIN";
+    multiItems_[3] = "FIND SERVERS";
+    multiItems_[4] = "MAIN";
     optionsItems_[0] = soundLabel_;
     optionsItems_[1] = displayLabel_;
     optionsItems_[2] = detailsLabel_;
@@ -110,11 +115,12 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     lobbyItems_[1] = "LEAVE";
 
     pages_[kMain] = {mainItems, 6, 5, 5, 0, 3, 1, 1};
-    pages_[kMulti] = {multiItems_, 4, 5, 5, 0, 2, 1, 1};
+    pages_[kMulti] = {multiItems_, 5, 5, 5, 0, 2, 1, 1};
     pages_[kOptions] = {optionsItems_, 7, 4.5f, 4.5f, 0, 4, 1, 1};
     pages_[kCredits] = {creditsItems, 5, 6, 6, 0, 3, 1, 0};
     pages_[kHelp] = {helpItems, 6, 5, 5, -9, 3, 0, 0};
     pages_[kLobby] = {lobbyItems_, 2, 5, 5, 0, 4, 1, 1};
+    pages_[kServers] = {serverItems_, 2, 3.2f, 3.2f, 0, 5, 1, 1};
 
     writeSoundLabel();
     writeNickLabel();
@@ -123,15 +129,11 @@ Menu::Menu() : font_("data/font.png", kFontCharset, 32, 34, 0, 0, 8) {
     writeChoiceLabels();
     writeServerLabel();
     rebuildLobbyLines();
+    rebuildServerLines();
 
     joined_ = 0;
     connected_ = 0;
-    if (serverAddress[0] != '\0') {
-        if (NetConnect(serverAddress))
-            connected_ = 1;
-        else
-            std::fprintf(stderr, "ERROR: unable to establish connection to %s\n", serverAddress);
-    }
+    if (serverAddress[0] != '\0') sessionConnect(serverAddress, nullptr);
 }
 
 Menu::~Menu() {
@@ -155,16 +157,30 @@ void Menu::installCallbacks() {
     glutSpecialFunc(specialCallback);
     glutSpecialUpFunc(nullptr);
     glutTimerFunc(1000, lobbyTimerCallback, ++timerGeneration);
+    glutTimerFunc(kPumpMs, pumpTimerCallback, timerGeneration);
     if (gSound) gSound->playMusic(kMusicMenu);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_FOG);
     glEnable(GL_TEXTURE_2D);
+    const bool afterNetworkGame = gameMode == 2;
     joined_ = 0;
+    chatting_ = 0;
     lobbyList.clear();
     gameMode = 0;
     writeDetailsLabel();
+    // Back from a multi-player game: still connected, the player joins the lobby again at once.
+    if (afterNetworkGame) {
+        if (sessionRejoin()) {
+            goTo(kLobby);
+        } else {
+            // The multi-player page's status line says the server was lost.
+            connected_ = 0;
+            clearNotices();
+            goTo(kMulti);
+        }
+    }
     rebuildLobbyLines();
 }
 
@@ -203,7 +219,7 @@ void Menu::drawPage() {
         glPopMatrix();
     }
 
-    if (page_ < 0 || page_ > kLobby || font_.texture() == 0) return;
+    if (page_ < 0 || page_ >= kPageCount || font_.texture() == 0) return;
     const MenuPage& p = pages_[page_];
     glEnable(GL_ALPHA_TEST);
     glAlphaFunc(GL_GEQUAL, 0.5f);
@@ -231,11 +247,12 @@ void Menu::drawPage() {
     }
     glPopMatrix();
     glDisable(GL_ALPHA_TEST);
+    drawStatus();
 }
 
 void Menu::special(int key, int, int) {
     if (key != GLUT_KEY_UP && key != GLUT_KEY_DOWN) return;
-    if (!editing_ && page_ >= 0 && page_ <= kLobby) {
+    if (!editing_ && !chatting_ && page_ >= 0 && page_ < kPageCount) {
         const int32_t count = pages_[page_].count;
         if (key == GLUT_KEY_UP)
             selected_ = selected_ <= 0 ? count - 1 : selected_ - 1;
@@ -247,6 +264,17 @@ void Menu::special(int key, int, int) {
 
 void Menu::keyboard(unsigned char key, int, int) {
     soundSample(kSampleType);
+    if (chatting_) {
+        chatKey(key);
+        redisplay();
+        return;
+    }
+    if (!editing_ && page_ == kLobby && joined_ && (key == 't' || key == 'T')) {
+        chatting_ = 1;
+        chatBuffer_[0] = '\0';
+        redisplay();
+        return;
+    }
     if (!editing_) {
         if (key == 13) {
             runAction();
@@ -303,6 +331,9 @@ void Menu::runAction() {
     case kLobby:
         lobbyAction();
         break;
+    case kServers:
+        serversAction();
+        break;
     default:
         break;
     }
@@ -354,20 +385,15 @@ void Menu::multiAction() {
     switch (selected_) {
     case 0:
         if (!editing_) {
-            NetClose();
+            sessionClose();
             connected_ = 0;
             editing_ = 1;
             copyText(editBuffer_, serverAddress, 256);
         } else {
+            // A failed address stays on the page, beside the reason, to be corrected.
             editing_ = 0;
             copyText(serverAddress, editBuffer_, sizeof serverAddress);
-            if (NetConnect(serverAddress)) {
-                connected_ = 1;
-            } else {
-                std::fprintf(stderr, "ERROR: unable to establish connection to %s\n",
-                             serverAddress);
-                serverAddress[0] = '\0';
-            }
+            sessionConnect(serverAddress, nullptr);
         }
         writeServerLabel();
         break;
@@ -386,13 +412,16 @@ void Menu::multiAction() {
         join();
         break;
     case 3:
+        findServers();
+        break;
+    case 4:
         if (connected_) {
-            NetClose();
             serverAddress[0] = '\0';
             connected_ = 0;
             joined_ = 0;
             writeServerLabel();
         }
+        sessionClose();
         goTo(kMain);
         break;
     default:

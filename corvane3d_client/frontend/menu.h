@@ -1,10 +1,13 @@
-// The front end: six text pages (main, multi player, options, credits, help, lobby) that own the
-// GLUT callbacks whenever no game runs.
+// The front end: text pages (main, multi player, options, credits, help, lobby, found servers)
+// that own the GLUT callbacks whenever no game runs.
 #pragma once
 
 #include <cstdint>
 
 #include "bitmap_font.h"
+#include "discovery.h"
+#include "notices.h"
+#include "session.h"
 
 // One page of the menu: its item texts, layout and whether a highlight moves over it.
 struct MenuPage {
@@ -26,9 +29,20 @@ extern int32_t displayIndex;
 
 class Menu {
   public:
-    enum Page { kMain = 0, kMulti = 1, kOptions = 2, kCredits = 3, kHelp = 4, kLobby = 5 };
-    static constexpr int kLobbyCapacity = 33; // START, LEAVE and 31 player lines
-    static constexpr int kLabelSize = 64;     // bytes of each option label
+    enum Page {
+        kMain = 0,
+        kMulti = 1,
+        kOptions = 2,
+        kCredits = 3,
+        kHelp = 4,
+        kLobby = 5,
+        kServers = 6
+    };
+    static constexpr int kPageCount = 7;
+    static constexpr int kServerItems = kDiscoveryLimit + 2; // found servers, SEARCH AGAIN, BACK
+    static constexpr int kPumpMs = 50;                       // the network pump's period
+    static constexpr int kLobbyCapacity = 33;                // START, LEAVE and 31 player lines
+    static constexpr int kLabelSize = 64;                    // bytes of each option label
 
     // Loads the font and the intro picture (a failure is reported and the menu runs without it),
     // writes the labels and connects to serverAddress when it is set.
@@ -55,6 +69,10 @@ class Menu {
     // One run of the lobby timer without re-arming it: drains the connection, rebuilds the lobby
     // page's player lines and redisplays.
     void lobbyTimerRun();
+    // One run of the network pump without re-arming it: advances the session's waiting step,
+    // drains the connection (a bounded number of messages), collects found servers and redisplays
+    // when anything changed.
+    void pump();
 
     int32_t page() const { return page_; }
     int32_t selected() const { return selected_; }
@@ -62,7 +80,10 @@ class Menu {
     bool connected() const { return connected_ != 0; }
     bool joined() const { return joined_ != 0; }
     const char* editBuffer() const { return editBuffer_; }
-    // The table of page p (0..5).
+    // True while a chat line is typed in the lobby; chatBuffer holds it.
+    bool chatting() const { return chatting_ != 0; }
+    const char* chatBuffer() const { return chatBuffer_; }
+    // The table of page p (0..6).
     const MenuPage& pageTable(int p) const { return pages_[p]; }
 
   private:
@@ -75,7 +96,15 @@ class Menu {
     void startLobbyGame();
     void leaveLobby();
     void enterGame(int mode);
-    void drainConnection();
+    bool drainConnection();
+    void applySessionEvent(SessionEvent event);
+    void connectionLost();
+    void chatKey(unsigned char key);
+    void findServers();
+    void serversAction();
+    void rebuildServerLines();
+    void drawStatus();
+    void drawLobbyChat(float size, float pitch, float top);
     void rebuildLobbyLines();
     void freeLobbyLines();
     void editKey(unsigned char key);
@@ -105,9 +134,14 @@ class Menu {
     char* handlingLabel_ = nullptr;
     char* opponentsLabel_ = nullptr;
 
-    const char* multiItems_[4] = {};
+    uint8_t chatting_ = 0;
+    char chatBuffer_[kChatTextLimit + 1] = {};
+
+    const char* multiItems_[5] = {};
     const char* optionsItems_[7] = {};
     const char* lobbyItems_[kLobbyCapacity] = {};
     char* lobbyLines_[kLobbyCapacity] = {};
-    MenuPage pages_[6];
+    const char* serverItems_[kServerItems] = {};
+    char serverLines_[kDiscoveryLimit][80] = {};
+    MenuPage pages_[kPageCount];
 };

@@ -1,6 +1,10 @@
 // The client's one connection to the server: start-up of the socket layer, connect with the
 // greeting check, framing, and one sender per client message. Every sender sends nothing and
 // returns 0 while not connected.
+//
+// The waiting steps (connect and greeting, join, labyrinth, every message) also come as a begin
+// call and a poll that never waits: a poll returns 1 done, 0 still waiting, -1 failed. A step fails
+// when the server sends nothing for the receive bound, or takes three times that in all.
 #pragma once
 
 #include <cstddef>
@@ -56,3 +60,35 @@ int NetSendBombDropped(int32_t owner, int32_t number, int32_t range, Vector3 dro
 int NetSendBombExploded(int32_t owner, int32_t number);
 int NetSendBlockDestroyed(int32_t blockId);
 int NetSendItemTaken(int32_t blockId);
+// Sends a lobby ChatLine with the nick and at most 60 characters of text; 1 sent, 0 not connected.
+int NetSendChat(int32_t playerId, const char* text);
+
+// Starts connecting to a dotted-quad address without waiting: 1 started, 0 refused at once (not
+// started, connected or connecting already, or a bad address: NetFailure says why).
+int NetBeginConnect(const char* address);
+// Advances the connect and the greeting check: 1 connected (printed as NetConnect prints it),
+// 0 still waiting, -1 failed (the socket is closed; NetFailure says why).
+int NetPollConnect();
+// The last failure in a few words of the font's characters ("NO SERVER THERE", "NO ANSWER", ...).
+const char* NetFailure();
+// The server's address text from its greeting, printable characters only; empty before.
+const char* NetServerText();
+// 1 once the connection ended under the client (peer closed or reset, broken framing, a step
+// that timed out) until the next connect or NetClose.
+int NetLost();
+// Sends Join with the nick; its reply is awaited by NetPollJoin: 1 sent, 0 not connected.
+int NetBeginJoin();
+// Looks at what has arrived for the JoinReply (other messages are set aside for NetNextMessage):
+// 1 the reply came (outputs set), 0 still waiting, -1 no join pending, no reply in time or the
+// connection was lost. Outputs are zeroed unless the reply came.
+int NetPollJoin(int32_t* accepted, int32_t* playerId, double colour[3]);
+// Sends LabyrinthRequest; its reply is awaited by NetPollLabyrinth: 1 sent, 0 not connected.
+int NetBeginFetchLabyrinth();
+// 1 the labyrinth has arrived and is held for the next NetFetchLabyrinth, which then hands it over
+// without asking again; 0 still waiting; -1 none pending, malformed, or lost (messages ahead of
+// it are set aside).
+int NetPollLabyrinth();
+// Takes the next whole message without waiting: 1 copied into buffer, 0 none complete yet, -1 the
+// connection is lost (closed, reset, impossible length, or a message left unfinished past the
+// receive bound). A message longer than capacity is skipped.
+int NetNextMessage(void* buffer, size_t capacity);

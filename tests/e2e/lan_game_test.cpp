@@ -1,6 +1,7 @@
 // Two real clients and the real server under the test's X display, driven by key presses: both
-// join through the MULTI PLAYER page, one starts, both play on the server's labyrinth, and both
-// leave again. A protocol observer joined in the same lobby sees the players' moves relayed.
+// find the server by discovery and join, talk in the lobby, play on the server's labyrinth, come
+// back to the lobby joined when the game is decided and start a second game. A protocol observer
+// joined in the same lobby sees the players' chat and moves relayed.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -78,7 +79,7 @@ class Observer {
         size_t n = proto::encodeIdMessage(msg, proto::kLeaveGame, id);
         (void)send(fd_, msg, n, 0);
     }
-    // Reads messages for up to ms, remembering the ids of VehicleMove senders.
+    // Reads messages for up to ms, remembering the ids of VehicleMove senders and chat lines.
     void drain(int ms) {
         uint8_t m[1024];
         while (readMessage(m, ms)) {
@@ -87,6 +88,9 @@ class Observer {
                 movesFrom |= 1ull << (move.playerId & 63);
             proto::PlayerInfo info;
             if (proto::decodePlayerInfo(m, proto::kPlayerInfoSize, &info)) ++playerInfos;
+            proto::ChatLine line;
+            if (proto::decodeChatLine(m, proto::kChatLineSize, &line))
+                chat += std::string(line.nick) + ": " + line.text + "\n";
         }
     }
     ~Observer() {
@@ -94,6 +98,7 @@ class Observer {
     }
     uint64_t movesFrom = 0;
     int playerInfos = 0;
+    std::string chat;
 
   private:
     bool readExact(uint8_t* buf, size_t count, int ms) {
@@ -120,7 +125,8 @@ class Observer {
 class Client {
   public:
     Client(const char* nick, int x)
-        : windowsBefore_(windows()), proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1"}) {
+        : windowsBefore_(windows()),
+          proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1", "-nick", nick}) {
         nick_ = nick;
         EXPECT_TRUE(proc_.waitForOutput("Loading .....\n\n", 20000));
         // The client's window is the one titled corvane3D that was not there before.
@@ -162,16 +168,21 @@ class Client {
         const char* dir = std::getenv("CORVANE_SHOT_DIR");
         if (dir) sh("import -window " + window_ + " " + dir + "/" + file);
     }
-    // MULTI PLAYER, the server address, the nick, JOIN.
-    void joinThroughMenu() {
-        keys("Down Return"); // MULTI PLAYER
-        keys("Return");      // edit SERVER
-        type("127.0.0.1");
-        keys("Return");      // connect
-        keys("Down Return"); // edit NICK: clear the old one first
-        keys("BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
-        type(nick_);
-        keys("Return Down Return"); // JOIN
+    // MULTI PLAYER, FIND SERVERS, the first server found, JOIN: no address typed.
+    void joinFoundServer() {
+        keys("Down Return");           // MULTI PLAYER
+        keys("Down Down Down Return"); // FIND SERVERS
+        pause(1300);                   // the search takes a second
+        screenshot(std::string("lan_servers_") + nick_ + ".png");
+        keys("Return"); // the first server: connect, JOIN is next
+        pause(300);
+        keys("Return"); // JOIN
+    }
+    // T, the line, Enter.
+    void say(const std::string& text) {
+        keys("t");
+        type(text);
+        keys("Return");
     }
     testproc::Child& proc() { return proc_; }
 
@@ -194,7 +205,7 @@ int count(const std::string& text, const std::string& what) {
 
 } // namespace
 
-TEST(LanGame, TwoClientsJoinPlayAndLeave) {
+TEST(LanGame, TwoClientsFindTheServerTalkPlayAndPlayAgain) {
     if (!std::getenv("DISPLAY") || !sh("command -v xdotool >/dev/null"))
         GTEST_SKIP() << "needs X and xdotool";
     testproc::Child server(CORVANE_SERVER_BIN, {});
@@ -204,19 +215,23 @@ TEST(LanGame, TwoClientsJoinPlayAndLeave) {
     ASSERT_TRUE(observer.connectAndJoin("WATCH"));
 
     Client alpha("ALPHA", 0);
-    alpha.joinThroughMenu();
+    alpha.joinFoundServer();
     ASSERT_TRUE(server.waitForOutput("joined ALPHA accepted\n", 10000)) << server.out();
     Client bravo("BRAVO", 340);
-    bravo.joinThroughMenu();
+    bravo.joinFoundServer();
     ASSERT_TRUE(server.waitForOutput("joined BRAVO accepted\n", 10000)) << server.out();
     observer.drain(300);
     EXPECT_EQ(observer.playerInfos, 2);
-    pause(1200); // one lobby timer run shows the members
+
+    alpha.say("hello bravo");
+    bravo.say("hi alpha, ready!");
+    observer.drain(500);
+    EXPECT_EQ(observer.chat, "ALPHA: HELLO BRAVO\nBRAVO: HI ALPHA, READY!\n");
     alpha.screenshot("lan_lobby_alpha.png");
+    bravo.screenshot("lan_lobby_bravo.png");
 
     alpha.keys("Return"); // START
     ASSERT_TRUE(server.waitForOutput("started game\n", 10000)) << server.out();
-    ASSERT_TRUE(server.waitForOutput("asks for the labyrinth\n", 10000));
     for (int i = 0; i < 50 && count(server.out(), "asks for the labyrinth\n") < 2; ++i)
         server.waitForOutput("\n\n\n", 100);
     EXPECT_EQ(count(server.out(), "asks for the labyrinth\n"), 2) << server.out();
@@ -231,22 +246,32 @@ TEST(LanGame, TwoClientsJoinPlayAndLeave) {
     bravo.hold("Up", 400);
     observer.drain(500);
     EXPECT_TRUE(observer.movesFrom & (1ull << 3)) << "BRAVO's (id 3) move was relayed";
-    pause(300);
     alpha.screenshot("lan_game_alpha.png");
-    bravo.screenshot("lan_game_bravo.png");
 
+    // The watcher goes, then BRAVO: ALPHA's game is decided, shows its result for a few seconds
+    // and returns to the lobby by itself; BRAVO waits there for the lobby to open.
+    observer.leave(1);
+    bravo.keys("Escape");
+    pause(500);
+    alpha.screenshot("lan_left_alpha.png");
+    for (int i = 0; i < 100 && count(server.out(), "accepted\n") < 5; ++i)
+        server.waitForOutput("\n\n\n", 100);
+    EXPECT_EQ(count(server.out(), "joined ALPHA accepted\n"), 2) << server.out();
+    EXPECT_EQ(count(server.out(), "joined BRAVO accepted\n"), 2) << server.out();
+    pause(1200);
+    alpha.screenshot("lan_again_alpha.png");
+    bravo.screenshot("lan_again_bravo.png");
+
+    bravo.keys("Return"); // START the second round, without LEAVE and JOIN
+    for (int i = 0; i < 50 && count(server.out(), "asks for the labyrinth\n") < 4; ++i)
+        server.waitForOutput("\n\n\n", 100);
+    EXPECT_EQ(count(server.out(), "started game\n"), 2) << server.out();
+    EXPECT_EQ(count(server.out(), "asks for the labyrinth\n"), 4) << server.out();
+
+    // Escape leaves the game for the lobby; Escape on the menu quits with status 1.
     alpha.keys("Escape");
     bravo.keys("Escape");
-    observer.leave(1);
-    for (int i = 0; i < 50 && count(server.out(), "left game\n") < 3; ++i)
-        server.waitForOutput("\n\n\n", 100);
-    EXPECT_EQ(count(server.out(), "left game\n"), 3) << server.out();
-    // Back in the lobby: a new join is admitted.
-    EXPECT_TRUE(observer.join("AGAIN"));
-    pause(300);
-    bravo.screenshot("lan_menu_bravo.png");
-
-    // Escape on the menu quits the programs with status 1.
+    pause(500);
     alpha.keys("Escape");
     bravo.keys("Escape");
     EXPECT_EQ(alpha.proc().waitExit(5000), 1);

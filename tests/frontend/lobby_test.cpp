@@ -12,6 +12,7 @@
 
 #include "front_fixture.h"
 #include "game.h"
+#include "game_gl.h"
 #include "net.h"
 #include "protocol.h"
 #include "support/process.h"
@@ -40,14 +41,25 @@ class RawPlayer {
     RawPlayer& operator=(const RawPlayer&) = delete;
 
     bool ok() const { return ok_; }
-    // Joins with nick; returns the player id, 0 when denied or on failure.
+    // Joins with nick (what arrives ahead of the reply is skipped); returns the player id, 0 when
+    // denied or on failure.
     int32_t join(const char* nick) {
         uint8_t m[proto::kJoinSize];
         if (!send(m, proto::encodeJoin(m, nick))) return 0;
-        uint8_t r[proto::kJoinReplySize];
+        uint8_t r[proto::kServerBufferSize];
         proto::JoinReply reply;
-        if (!receive(r, sizeof r) || !proto::decodeJoinReply(r, sizeof r, &reply)) return 0;
+        if (!await(proto::kJoinReply, r, sizeof r) ||
+            !proto::decodeJoinReply(r, proto::kJoinReplySize, &reply))
+            return 0;
         return reply.accepted == 1 ? reply.playerId : 0;
+    }
+    bool sendChat(const char* nick, const char* text) {
+        proto::ChatLine line;
+        line.playerId = 99;
+        copyText(line.nick, nick, sizeof line.nick);
+        copyText(line.text, text, sizeof line.text);
+        uint8_t m[proto::kChatLineSize];
+        return send(m, proto::encodeChatLine(m, line));
     }
     bool sendId(uint32_t type, int32_t id) {
         uint8_t m[proto::kIdMessageSize];
@@ -104,20 +116,28 @@ class LobbyTest : public FrontEnd {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         ASSERT_NE(server_, nullptr) << "port 1234 stays taken";
+        clearNotices();
+        clearChatLines();
         NetStartup();
         copyText(serverAddress, "127.0.0.1", sizeof serverAddress);
         game_ = std::make_unique<Game>();
         gGame = game_.get();
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         for (int i = 0; i < 100 && !NetIsConnected(); ++i) {
-            menu_ = std::make_unique<Menu>(); // connects in its constructor
+            menu_ = std::make_unique<Menu>(); // starts connecting in its constructor
+            gMenu = menu_.get();
+            pumpUntil([&] { return menu_->connected() || sessionMood() == 3; });
             if (!NetIsConnected()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+        testing::internal::GetCapturedStderr();
         testing::internal::GetCapturedStdout();
         ASSERT_TRUE(menu_->connected());
-        gMenu = menu_.get();
     }
     void TearDown() override {
+        returnToFrontEnd = nullptr;
+        discoveryStop();
+        sessionClose();
         menu_.reset();
         gGame = nullptr;
         game_.reset();
@@ -127,17 +147,30 @@ class LobbyTest : public FrontEnd {
     }
 
     Menu& menu() { return *menu_; }
+    // Pumps the menu until done() holds (at most about 3 s); the result of done().
+    template <typename Done> bool pumpUntil(Done done) {
+        for (int i = 0; i < 1500 && !done(); ++i) {
+            menu_->pump();
+            if (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    }
     void joinFromMenu() {
         selectItem(menu(), 1);
         key(menu(), 13);
         ASSERT_EQ(menu().page(), Menu::kMulti);
         selectItem(menu(), 2);
         key(menu(), 13);
+        ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
     }
-    // Waits (bounded) until the menu's connection has input, so that one timer run sees it.
+    // Waits (bounded) until the menu's connection has input, and a little longer for what the
+    // server sends with it, so that one timer run sees it all.
     static bool inputArrives() {
-        for (int i = 0; i < 400; ++i)
-            if (NetPoll()) return true;
+        for (int i = 0; i < 400; ++i) {
+            if (!NetPoll()) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return true;
+        }
         return false;
     }
     std::string line(int i) const { return item(*menu_, Menu::kLobby, i); }
@@ -177,6 +210,9 @@ TEST_F(LobbyTest, TwoPlayersAnnouncedWithinOneSecondBothAppearAfterOneTimerRun) 
     EXPECT_EQ(menu().pageTable(Menu::kLobby).count, 5);
     EXPECT_EQ(line(3), "BOB:127.0.0.1");
     EXPECT_EQ(line(4), "CAROL:127.0.0.1");
+    ASSERT_EQ(noticeCount(), 2);
+    EXPECT_STREQ(noticeText(0), "BOB JOINED");
+    EXPECT_STREQ(noticeText(1), "CAROL JOINED");
 }
 
 TEST_F(LobbyTest, PlayerLeftRemovesOnlyAKnownPlayer) {
@@ -210,7 +246,8 @@ TEST_F(LobbyTest, LeaveKeepsTheConnectionAndANewJoinIsAdmitted) {
     ASSERT_NE(bob.join("BOB"), 0);
     joinFromMenu();
     const int32_t firstId = game_->localPlayerId();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
     menu().lobbyTimerRun();
     ASSERT_EQ(lobbyList.count(), 1);
 
@@ -228,8 +265,8 @@ TEST_F(LobbyTest, LeaveKeepsTheConnectionAndANewJoinIsAdmitted) {
 
     selectItem(menu(), 2);
     key(menu(), 13);
+    ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
     EXPECT_EQ(menu().page(), Menu::kLobby);
-    EXPECT_TRUE(menu().joined());
     EXPECT_EQ(game_->localPlayerId(), firstId + 1);
 }
 
@@ -237,7 +274,9 @@ TEST_F(LobbyTest, EnterOnAPlayerLineLeavesLikeLeave) {
     RawPlayer bob;
     ASSERT_NE(bob.join("BOB"), 0);
     joinFromMenu();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
+    EXPECT_EQ(noticeCount(), 0) << "BOB was there before: no news";
     menu().lobbyTimerRun();
     selectItem(menu(), 3);
     key(menu(), 13);
@@ -257,6 +296,7 @@ TEST_F(LobbyTest, EditingTheServerAddressClosesTheConnectionAtOnce) {
 
     testing::internal::CaptureStdout();
     key(menu(), 13); // confirms the same address: connected again
+    pumpUntil([&] { return menu().connected(); });
     testing::internal::GetCapturedStdout();
     EXPECT_FALSE(menu().editing());
     EXPECT_TRUE(menu().connected());
@@ -266,7 +306,7 @@ TEST_F(LobbyTest, EditingTheServerAddressClosesTheConnectionAtOnce) {
 TEST_F(LobbyTest, MainWhileConnectedClosesTheConnectionAndForgetsTheAddress) {
     selectItem(menu(), 1);
     key(menu(), 13);
-    selectItem(menu(), 3);
+    selectItem(menu(), 4);
     key(menu(), 13);
     EXPECT_EQ(menu().page(), Menu::kMain);
     EXPECT_FALSE(menu().connected());
@@ -280,12 +320,13 @@ TEST_F(LobbyTest, StartAnnouncesTheGameAndEntersItAsMultiPlayer) {
     int32_t bobId = bob.join("BOB");
     ASSERT_NE(bobId, 0);
     joinFromMenu();
-    ASSERT_TRUE(inputArrives());
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }))
+        << "announced as the join is answered";
     menu().lobbyTimerRun();
     key(menu(), 13); // START
     uint8_t m[proto::kServerBufferSize];
     EXPECT_TRUE(bob.await(proto::kStartGame, m, sizeof m));
-    EXPECT_EQ(screenState, 2);
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; })) << "the labyrinth arrives";
     EXPECT_EQ(gameMode, 2);
     ASSERT_EQ(game_->opponents->count(), 1);
 }
@@ -299,9 +340,97 @@ TEST_F(LobbyTest, StartGameFromAnotherMemberStartsThisGame) {
     ASSERT_TRUE(bob.sendStart());
     ASSERT_TRUE(inputArrives());
     menu().lobbyTimerRun();
-    EXPECT_EQ(screenState, 2);
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; }));
     EXPECT_EQ(gameMode, 2);
     EXPECT_EQ(game_->opponents->count(), 1);
+}
+
+TEST_F(LobbyTest, ChatLinesGoThroughTheServerToEveryMemberUnderTheirOwnNicks) {
+    RawPlayer bob;
+    ASSERT_NE(bob.join("BOB"), 0);
+    joinFromMenu();
+    key(menu(), 't');
+    ASSERT_TRUE(menu().chatting());
+    type(menu(), "quit? no, ~ready!");
+    EXPECT_STREQ(menu().chatBuffer(), "QUIT? NO, READY!");
+    EXPECT_EQ(fronttest::quitCalls, 0) << "Q is text while talking";
+    key(menu(), 13);
+    EXPECT_FALSE(menu().chatting());
+    uint8_t m[proto::kServerBufferSize];
+    proto::ChatLine got;
+    ASSERT_TRUE(bob.await(proto::kChatLine, m, sizeof m));
+    ASSERT_TRUE(proto::decodeChatLine(m, proto::kChatLineSize, &got));
+    EXPECT_STREQ(got.text, "QUIT? NO, READY!");
+    EXPECT_STREQ(got.nick, "CORVANE");
+    ASSERT_TRUE(pumpUntil([] { return chatLineCount() == 1; })) << "the sender sees its line too";
+
+    ASSERT_TRUE(bob.sendChat("MALLORY", "hello\x1b[2J there"));
+    ASSERT_TRUE(pumpUntil([] { return chatLineCount() == 2; }));
+    EXPECT_STREQ(chatLine(0), "CORVANE: QUIT? NO, READY!");
+    EXPECT_STREQ(chatLine(1), "BOB: HELLO2J THERE");
+
+    key(menu(), 'T');
+    type(menu(), "never sent");
+    key(menu(), 27);
+    EXPECT_FALSE(menu().chatting());
+    EXPECT_EQ(fronttest::quitCalls, 0) << "Escape ends the line, not the program";
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+}
+
+TEST_F(LobbyTest, AfterAGameEveryoneIsBackInTheLobbyAndStartsAgain) {
+    RawPlayer bob;
+    int32_t bobId = bob.join("BOB");
+    ASSERT_NE(bobId, 0);
+    joinFromMenu();
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }));
+    key(menu(), 13); // START
+    ASSERT_TRUE(pumpUntil([] { return screenState == 2; }));
+    returnToFrontEnd = [] { gMenu->installCallbacks(); };
+    gameKeyboard(27, 0, 0); // leaves the game at once: LeaveGame, then Join again
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+    ASSERT_TRUE(pumpUntil([] { return !sessionBusy(); }));
+    EXPECT_TRUE(sessionWaitingForLobby()) << "refused while BOB still plays";
+    EXPECT_FALSE(menu().joined());
+
+    ASSERT_TRUE(bob.sendId(proto::kLeaveGame, bobId)); // the last player leaves: the lobby opens
+    ASSERT_TRUE(pumpUntil([&] { return menu().joined(); }));
+    EXPECT_EQ(menu().page(), Menu::kLobby);
+    ASSERT_NE(bob.join("BOB"), 0);
+    ASSERT_TRUE(pumpUntil([] { return lobbyList.count() == 1; }));
+    menu().lobbyTimerRun();
+    EXPECT_EQ(line(2), "CORVANE:LOCAL");
+    EXPECT_EQ(line(3), "BOB:127.0.0.1");
+
+    selectItem(menu(), 0);
+    key(menu(), 13); // START the second round, without LEAVE and JOIN
+    uint8_t m[proto::kServerBufferSize];
+    EXPECT_TRUE(bob.await(proto::kStartGame, m, sizeof m));
+    EXPECT_TRUE(pumpUntil([] { return screenState == 2; }));
+    EXPECT_EQ(game_->opponents->count(), 1);
+}
+
+TEST_F(LobbyTest, FoundServersAreListedAndEnterConnects) {
+    selectItem(menu(), 1);
+    key(menu(), 13);
+    selectItem(menu(), 4); // MAIN forgets the connection
+    key(menu(), 13);
+    selectItem(menu(), 1);
+    key(menu(), 13);
+    selectItem(menu(), 3); // FIND SERVERS
+    key(menu(), 13);
+    ASSERT_EQ(menu().page(), Menu::kServers);
+    ASSERT_TRUE(pumpUntil([] { return discoveryCount() == 1; }));
+    const std::string found = item(menu(), Menu::kServers, 0);
+    EXPECT_NE(found.find(" 127.0.0.1 0 OF 7"), std::string::npos) << found;
+    EXPECT_STREQ(item(menu(), Menu::kServers, 1), "SEARCH AGAIN");
+    key(menu(), 13);
+    EXPECT_EQ(menu().page(), Menu::kMulti);
+    EXPECT_EQ(menu().selected(), 2) << "JOIN is next";
+    EXPECT_STREQ(serverAddress, "127.0.0.1");
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(pumpUntil([&] { return menu().connected(); }));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::string(sessionStatus()).rfind("CONNECTED TO ", 0), 0u) << sessionStatus();
 }
 
 } // namespace

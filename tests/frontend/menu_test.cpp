@@ -91,7 +91,7 @@ TEST_F(MenuTest, NickEditingTakesSixteenUpperCaseLettersOrDigits) {
     EXPECT_STREQ(item(m, 1, 1), "NICK: ABC9XQWERTYUIOPZ");
 }
 
-TEST_F(MenuTest, ServerFieldRefusesLettersAndAFailedAddressIsEmptied) {
+TEST_F(MenuTest, ServerFieldRefusesLettersAndAFailedAddressStaysWithItsReason) {
     Menu m;
     toMultiPlayer(m);
     key(m, 13);
@@ -111,8 +111,9 @@ TEST_F(MenuTest, ServerFieldRefusesLettersAndAFailedAddressIsEmptied) {
               std::string::npos);
     EXPECT_FALSE(m.editing());
     EXPECT_FALSE(m.connected());
-    EXPECT_STREQ(serverAddress, "");
-    EXPECT_STREQ(item(m, 1, 0), "SERVER: ");
+    EXPECT_STREQ(serverAddress, "12.3444444444444");
+    EXPECT_STREQ(item(m, 1, 0), "SERVER: 12.3444444444444");
+    EXPECT_STREQ(sessionStatus(), "FAILED: BAD ADDRESS");
 }
 
 TEST_F(MenuTest, LongSettingsAreShownCutWithoutOverrunningTheLabels) {

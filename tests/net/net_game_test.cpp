@@ -9,7 +9,9 @@
 #include "game.h"
 #include "globals.h"
 #include "net_support.h"
+#include "notices.h"
 #include "platform.h"
+#include "round.h"
 #include "vehicle.h"
 #include "wall_block.h"
 #include "world.h"
@@ -75,7 +77,9 @@ class NetGame : public NetTest {
         lobbyList.clear();
         LobbyEntry* e = new LobbyEntry;
         e->playerId = peer.id;
+        copyText(e->nick, "PEER", sizeof e->nick);
         lobbyList.append(e);
+        clearNotices();
         NetStartGame();
         game->enter(0);
         ASSERT_FALSE(peer.next(proto::kStartGame).empty());
@@ -244,4 +248,61 @@ TEST_F(NetGame, TheOtherMembersEventsAreApplied) {
     peer.send(m, proto::encodeIdMessage(m, proto::kPlayerDead, peer.id));
     ASSERT_TRUE(tickUntil([&] { return game->opponents->count() == 0; }));
     EXPECT_TRUE(second->exploded()) << "a dead player's remote bombs go off";
+}
+
+namespace {
+int returns = 0;
+void countReturn() {
+    ++returns;
+}
+} // namespace
+
+TEST_F(NetGame, WhoLeavesIsToldAndTheDecidedGameReturnsToTheFrontEndByItself) {
+    returns = 0;
+    roundReturn = countReturn;
+    uint8_t m[proto::kIdMessageSize];
+    peer.send(m, proto::encodeIdMessage(m, proto::kLeaveGame, peer.id));
+    ASSERT_TRUE(tickUntil([&] { return game->opponents->count() == 0; }));
+    ASSERT_EQ(noticeCount(), 1);
+    EXPECT_STREQ(noticeText(0), "PEER LEFT THE GAME");
+    EXPECT_EQ(roundDecidedTicks(), 0) << "one car is left: decided";
+    for (int i = 1; i < kRoundResultTicks; ++i)
+        game->tick();
+    EXPECT_EQ(screenState, 2) << "the result picture shows for a while";
+    game->tick();
+    EXPECT_EQ(screenState, 1);
+    EXPECT_EQ(returns, 1);
+    EXPECT_EQ(NetIsConnected(), 1);
+    roundReturn = nullptr;
+}
+
+TEST_F(NetGame, ALostServerIsToldAndTheGameLeftInsteadOfPlayedAlone) {
+    returns = 0;
+    roundReturn = countReturn;
+    server.stop();
+    ASSERT_TRUE(tickUntil([] { return roundServerLost(); }));
+    EXPECT_STREQ(noticeText(noticeCount() - 1), "SERVER LOST");
+    EXPECT_EQ(NetIsConnected(), 0);
+    for (int i = 0; i < kRoundLostTicks && screenState == 2; ++i)
+        game->tick();
+    EXPECT_EQ(screenState, 1);
+    EXPECT_EQ(returns, 1);
+    roundReturn = nullptr;
+}
+
+TEST(NetRound, ACarThatNeverHadAnOpponentDrivesOnAlone) {
+    platform = PlatformHooks();
+    Game game;
+    gameMode = 2;
+    screenState = 2;
+    roundReset();
+    for (int i = 0; i < kRoundResultTicks + 10; ++i)
+        game.tick();
+    EXPECT_EQ(screenState, 2);
+    EXPECT_EQ(roundDecidedTicks(), -1);
+    game.localVehicle->setEnergy(0);
+    game.tick();
+    EXPECT_EQ(roundDecidedTicks(), 0) << "hit out by its own bomb: decided";
+    gameMode = 0;
+    screenState = 1;
 }

@@ -123,13 +123,18 @@ Bytes header(uint32_t type, uint32_t length) {
     return b;
 }
 
-int connectRaw() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return -1;
+sockaddr_in loopbackPort() {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(proto::kPort);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+int connectRaw() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in a = loopbackPort();
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
         close(fd);
         return -1;
@@ -143,10 +148,7 @@ FakeServer::FakeServer(Script script) : script_(std::move(script)) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
         int on = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(proto::kPort);
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a = loopbackPort();
         if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(fd, 5) == 0) {
             listenFd_ = fd;
         } else {
@@ -242,6 +244,11 @@ ServerProcess::ServerProcess() {
 }
 
 ServerProcess::~ServerProcess() {
+    stop();
+}
+
+void ServerProcess::stop() {
+    running_ = false;
     if (pid_ <= 0) return;
     kill(pid_, SIGINT);
     int64_t end = nowMs() + 2000;
@@ -254,6 +261,7 @@ ServerProcess::~ServerProcess() {
         }
         sleepMs(5);
     }
+    pid_ = -1;
 }
 
 RecvRecorder::RecvRecorder() {

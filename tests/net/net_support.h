@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <netinet/in.h>
 #include <sys/types.h>
 #include <thread>
 #include <vector>
@@ -31,6 +32,8 @@ Bytes readBytes(int fd, size_t count, int timeoutMs = 3000);
 Bytes welcome(uint32_t magic = proto::kWelcomeMagic, const char* address = "127.0.0.1");
 // A raw header with any type and length field.
 Bytes header(uint32_t type, uint32_t length);
+// 127.0.0.1, port 1234.
+sockaddr_in loopbackPort();
 // Opens a plain TCP connection to 127.0.0.1:1234; -1 on failure.
 int connectRaw();
 
@@ -75,6 +78,8 @@ class ServerProcess {
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
     bool running() const { return running_; }
+    // Ends the server (Ctrl-C, then kill after 2 s) and waits for it.
+    void stop();
 
   private:
     pid_t pid_ = -1;
