@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "bomb.h"
+#include "clock.h"
+#include "flame_preview.h"
 #include "game.h"
 #include "globals.h"
 #include "hud_render.h"
@@ -267,6 +269,7 @@ void Game::render() {
         drawFlashing(v);
         if (opponents->atEnd()) break;
     }
+    drawFlamePreviews(*bombs, clockMs());
     for (Bomb* b = bombs->first(); b; b = bombs->next()) {
         b->draw();
         if (bombs->atEnd()) break;
