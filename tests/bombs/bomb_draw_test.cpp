@@ -32,12 +32,7 @@ class BombDrawTest : public ::testing::Test {
 
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, static_cast<double>(kW) / kH, 1.0, 500.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0, 0, 170, 0, 0, 100, 0, 1, 0);
+        testgl::lookFromAbove(60.0, static_cast<double>(kW) / kH);
 
         glShadeModel(GL_SMOOTH);
         glFrontFace(GL_CCW);

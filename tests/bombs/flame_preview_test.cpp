@@ -43,12 +43,7 @@ class FlamePreviewPixels : public ::testing::Test {
         testclock::now = 10000;
         setClock(testclock::read);
         testgl::ensureContext(kW, kH);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(60.0, static_cast<double>(kW) / kH, 1.0, 500.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0, 0, 170, 0, 0, 100, 0, 1, 0);
+        testgl::lookFromAbove(60.0, static_cast<double>(kW) / kH);
     }
     void TearDown() override { setClock(nullptr); }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "planet_mesh.h"
+#include "support/media_files.h"
 #include "vector3.h"
 
 namespace {
@@ -30,18 +31,6 @@ void countDirectedEdges() {
 
 int undirectedUse(int a, int b) {
     return directedUse[a][b] + directedUse[b][a];
-}
-
-std::string readFile(const char* path) {
-    std::string text;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    std::fclose(f);
-    return text;
 }
 
 // Runs the generator with one argument (none when arg is nullptr), its error stream discarded, and
@@ -230,9 +219,9 @@ TEST(PlanetMeshGenerator, ReproducesTheCheckedInTablesByteForByte) {
     ASSERT_GE(fd, 0);
     close(fd);
     EXPECT_EQ(runGenerator(path), 0);
-    std::string generated = readFile(path);
+    std::string generated = testmedia::readText(path);
     std::remove(path);
-    std::string checkedIn = readFile(CORVANE_SOURCE_DIR "/common/planet_mesh.cpp");
+    std::string checkedIn = testmedia::readText(CORVANE_SOURCE_DIR "/common/planet_mesh.cpp");
     ASSERT_FALSE(checkedIn.empty());
     EXPECT_TRUE(generated == checkedIn) << "regenerate common/planet_mesh.cpp with planet_mesh_gen";
 }

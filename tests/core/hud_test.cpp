@@ -251,12 +251,7 @@ TEST_F(HudPixels, AHitCarGlowsWhileItsFlashIsBright) {
     auto redOfCar = [&]() {
         glClearColor(0, 0, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(80.0, 1.3, 1.0, 500.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0, 0, 170, 0, 0, 100, 0, 1, 0);
+        testgl::lookFromAbove(80.0, 1.3);
         glEnable(GL_LIGHTING);
         glEnable(GL_LIGHT0);
         glEnable(GL_DEPTH_TEST);

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "command_line.h"
 #include "globals.h"
@@ -13,13 +12,6 @@
 #include "support/media_files.h"
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
@@ -141,9 +133,9 @@ TEST_F(ConfigHome, ARunRestoresTheFileAndSavesOnlyItsOwnChanges) {
     CommandLine options;
     ASSERT_TRUE(parseCommandLine(3, argv, &options));
     noteRunSettings();
-    const std::string before = readFile(file());
+    const std::string before = testmedia::readText(file());
     saveSettingsNow();
-    EXPECT_EQ(readFile(file()), before) << "nothing changed: the file is left alone";
+    EXPECT_EQ(testmedia::readText(file()), before) << "nothing changed: the file is left alone";
 
     handlingMode = 1;
     saveSettingsNow();

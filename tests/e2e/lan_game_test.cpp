@@ -16,30 +16,13 @@
 
 #include "protocol.h"
 #include "support/process.h"
+#include "x_client.h"
+
+using e2e::Client;
+using e2e::pause;
+using e2e::sh;
 
 namespace {
-
-// Runs a shell command; true on exit status 0.
-bool sh(const std::string& command) {
-    return std::system(command.c_str()) == 0;
-}
-
-std::string shOut(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    pclose(p);
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
-        out.pop_back();
-    return out;
-}
-
-void pause(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // A bare protocol client: joins the lobby and records what is relayed to it.
 class Observer {
@@ -122,80 +105,6 @@ class Observer {
     int fd_ = -1;
 };
 
-class Client {
-  public:
-    Client(const char* nick, int x)
-        : windowsBefore_(windows()),
-          proc_(CORVANE_CLIENT_BIN, {"-nosound", "-details", "1", "-nick", nick}) {
-        nick_ = nick;
-        EXPECT_TRUE(proc_.waitForOutput("Loading .....\n\n", 20000));
-        // The client's window is the one titled corvane3D that was not there before.
-        for (int i = 0; i < 50 && window_.empty(); ++i) {
-            std::string now = windows();
-            size_t start = 0;
-            while (start < now.size()) {
-                size_t end = now.find('\n', start);
-                if (end == std::string::npos) end = now.size();
-                std::string id = now.substr(start, end - start);
-                if (!id.empty() &&
-                    ("\n" + windowsBefore_ + "\n").find("\n" + id + "\n") == std::string::npos)
-                    window_ = id;
-                start = end + 1;
-            }
-            if (window_.empty()) pause(100);
-        }
-        EXPECT_FALSE(window_.empty()) << "no window for " << nick;
-        // Side by side, so that each can be photographed whole.
-        sh("xdotool windowmove --sync " + window_ + " " + std::to_string(x) + " 0");
-    }
-    // Focuses this client's window and presses the keys (xdotool key names).
-    void keys(const std::string& names) {
-        ASSERT_TRUE(
-            sh("xdotool windowfocus --sync " + window_ + " && xdotool key --delay 120 " + names));
-        pause(150);
-    }
-    void type(const std::string& text) {
-        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool type --delay 120 '" +
-                       text + "'"));
-        pause(150);
-    }
-    void hold(const char* key, int ms) {
-        ASSERT_TRUE(sh("xdotool windowfocus --sync " + window_ + " && xdotool keydown " + key));
-        pause(ms);
-        ASSERT_TRUE(sh(std::string("xdotool keyup ") + key));
-    }
-    void screenshot(const std::string& file) {
-        const char* dir = std::getenv("CORVANE_SHOT_DIR");
-        if (dir) sh("import -window " + window_ + " " + dir + "/" + file);
-    }
-    // MULTI PLAYER, FIND SERVERS, the first server found, JOIN: no address typed.
-    void joinFoundServer() {
-        keys("Down Return");           // MULTI PLAYER
-        keys("Down Down Down Return"); // FIND SERVERS
-        pause(1300);                   // the search takes a second
-        screenshot(std::string("lan_servers_") + nick_ + ".png");
-        keys("Return"); // the first server: connect, JOIN is next
-        pause(300);
-        keys("Return"); // JOIN
-    }
-    // T, the line, Enter.
-    void say(const std::string& text) {
-        keys("t");
-        type(text);
-        keys("Return");
-    }
-    testproc::Child& proc() { return proc_; }
-
-  private:
-    static std::string windows() {
-        return shOut("xdotool search --name '^corvane3D$' 2>/dev/null");
-    }
-    std::string windowsBefore_;
-    testproc::Child proc_;
-    std::string nick_;
-    std::string window_;
-};
-
 int count(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -214,10 +123,10 @@ TEST(LanGame, TwoClientsFindTheServerTalkPlayAndPlayAgain) {
     Observer observer;
     ASSERT_TRUE(observer.connectAndJoin("WATCH"));
 
-    Client alpha("ALPHA", 0);
+    Client alpha("ALPHA", {"-nosound", "-details", "1", "-nick", "ALPHA"}, 0);
     alpha.joinFoundServer();
     ASSERT_TRUE(server.waitForOutput("joined ALPHA accepted\n", 10000)) << server.out();
-    Client bravo("BRAVO", 340);
+    Client bravo("BRAVO", {"-nosound", "-details", "1", "-nick", "BRAVO"}, 340);
     bravo.joinFoundServer();
     ASSERT_TRUE(server.waitForOutput("joined BRAVO accepted\n", 10000)) << server.out();
     observer.drain(300);

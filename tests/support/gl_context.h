@@ -3,6 +3,7 @@
 #pragma once
 
 #include <GL/freeglut.h>
+#include <GL/glu.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -65,6 +66,16 @@ inline GLuint makeTexture(int width, int height, const std::vector<GLubyte>& rgb
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  rgba.data());
     return name;
+}
+
+// Loads the game's view from 170 units above the planet's +Z pole, looking at the ground under it.
+inline void lookFromAbove(double fovY, double aspect) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fovY, aspect, 1.0, 500.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(0, 0, 170, 0, 0, 100, 0, 1, 0);
 }
 
 inline Pixel pixelAt(const std::vector<Pixel>& px, int width, int x, int y) {

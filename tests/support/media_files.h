@@ -81,6 +81,19 @@ inline bool writeWav(const std::string& path, double frequency, int milliseconds
     return ok;
 }
 
+// The whole content of the file at path; empty when it cannot be read.
+inline std::string readText(const std::string& path) {
+    std::string text;
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return text;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        text.append(buf, n);
+    std::fclose(in);
+    return text;
+}
+
 inline bool copyFile(const std::string& from, const std::string& to) {
     FILE* in = std::fopen(from.c_str(), "rb");
     if (!in) return false;
