@@ -12,6 +12,7 @@
 #include "game.h"
 #include "game_render.h"
 #include "globals.h"
+#include "play_timer.h"
 #include "vehicle.h"
 #include "world.h"
 
@@ -25,8 +26,10 @@ const int kPips = 5;
 const float kPipWidth = 5.0f;
 const float kPipHeight = 4.0f;
 const float kEdgeWidth = 24.0f;
+const float kCounterBand = 28.0f;
 
 HitFeedback feedback;
+PlayTimer playTimer;
 BitmapFont hudFont("data/font.png", kFontCharset, 32, 34, 0, 0, 8);
 bool fontTried = false;
 
@@ -62,6 +65,8 @@ bool hiddenByCloak(const Vehicle* v) {
 }
 
 void drawPips(Game* g, const ViewFrame& view) {
+    // In single player the pips keep below the targets-left counter along the top edge.
+    const float pipsTop = 256.0f - (gameMode == 1 ? kCounterBand : 0.0f) - (kPipHeight + 2);
     for (Vehicle* v = g->opponents->first(); v; v = g->opponents->next()) {
         Vector3 p = v->position();
         p.normalize();
@@ -72,7 +77,7 @@ void drawPips(Game* g, const ViewFrame& view) {
             const int32_t energy = known >= 0 ? known : v->energy();
             const float width = kPips * (kPipWidth + 1) + 1;
             const float x = static_cast<float>((nx + 1) * 160.0) - width / 2;
-            const float y = static_cast<float>((ny + 1) * 128.0);
+            const float y = std::fmin(static_cast<float>((ny + 1) * 128.0), pipsTop);
             glColor4f(0, 0, 0, 0.8f);
             rect(x, y, x + width, y + kPipHeight + 2);
             for (int i = 0; i < kPips; ++i) {
@@ -147,8 +152,14 @@ void drawTargetsLeft(Game* g) {
         if (!hudFont.load()) std::fputs("Problem loading font.png\n", stderr);
     }
     if (hudFont.texture() == 0) return;
-    char text[32];
-    std::snprintf(text, sizeof text, "TARGETS LEFT: %d", static_cast<int>(g->opponents->count()));
+    playTimer.observe(g->startTicks, g->won() || g->localDead(), clockMs());
+    char text[48];
+    if (g->won())
+        std::snprintf(text, sizeof text, "ALL TARGETS DOWN IN %s",
+                      minutesSeconds(playTimer.elapsedMs(clockMs())).c_str());
+    else
+        std::snprintf(text, sizeof text, "TARGETS LEFT: %d",
+                      static_cast<int>(g->opponents->count()));
     const float width = kGlyphWidth * static_cast<float>(std::strlen(text));
     drawFontText(text, 160.0f - width / 2, 256.0f - 6.0f - kGlyphHeight);
 }

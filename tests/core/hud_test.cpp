@@ -11,6 +11,7 @@
 #include "hit_feedback.h"
 #include "hud_render.h"
 #include "platform.h"
+#include "play_timer.h"
 #include "support/fake_clock.h"
 #include "support/gl_context.h"
 #include "target_arrow.h"
@@ -200,6 +201,18 @@ TEST_F(HudPixels, TargetsLeftCounterAndRedEdgesAfterAHit) {
     EXPECT_GT(lit(px, 100, 230, 220, 256), 40) << "TARGETS LEFT at the top";
     EXPECT_EQ(testgl::pixelAt(px, 320, 1, 128).r, 0);
 
+    int yellow = 0;
+    car(*game.opponents, 3, at(0, 30)); // near the top edge, its pips right under the counter
+    px = draw();
+    for (int y = 228; y < 256; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const testgl::Pixel p = testgl::pixelAt(px, 320, x, y);
+            if (p.r > 200 && p.g > 150 && p.b < 80) ++yellow;
+        }
+    EXPECT_EQ(yellow, 0) << "energy pips stay clear of the counter";
+    EXPECT_GT(lit(px, 140, 200, 180, 228), 20) << "they sit just below it";
+    game.opponents->remove(2);
+
     game.localVehicle->setEnergy(4);
     px = draw();
     testgl::Pixel edge = testgl::pixelAt(px, 320, 1, 128);
@@ -273,4 +286,40 @@ TEST_F(HudPixels, AHitCarGlowsWhileItsFlashIsBright) {
     EXPECT_EQ(redOfCar(), calm) << "back to its own colour";
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
+}
+
+TEST(PlayTimerRules, RunsFromTheStartUntilDecidedAndRestartsWithANewGame) {
+    PlayTimer t;
+    EXPECT_EQ(t.elapsedMs(5000), 0);
+    t.observe(0, false, 1000);
+    t.observe(40, false, 60000);
+    EXPECT_EQ(t.elapsedMs(61000), 60000);
+    t.observe(40, true, 83000);
+    t.observe(40, true, 90000);
+    EXPECT_TRUE(t.stopped());
+    EXPECT_EQ(t.elapsedMs(200000), 82000) << "the clock stops once the game is decided";
+    t.observe(1, false, 300000);
+    EXPECT_FALSE(t.stopped());
+    EXPECT_EQ(t.elapsedMs(301500), 1500) << "a new game starts the clock again";
+    EXPECT_EQ(minutesSeconds(82999), "1:22");
+    EXPECT_EQ(minutesSeconds(0), "0:00");
+    EXPECT_EQ(minutesSeconds(3600000 + 5000), "60:05");
+    EXPECT_EQ(minutesSeconds(-20), "0:00");
+}
+
+TEST_F(HudPixels, AWinSaysHowLongClearingTheTargetsTook) {
+    gameMode = 1;
+    game.startTicks = 1;
+    game.addOpponent(2, 0.6, 0.6, 0.6, 1);
+    auto px = draw();
+    EXPECT_EQ(lit(px, 76, 230, 100, 256), 0) << "TARGETS LEFT: 1 is narrower";
+    game.startTicks = 40;
+    testclock::now += 83000;
+    game.removeOpponent(2);
+    px = draw();
+    EXPECT_GT(lit(px, 76, 230, 100, 256), 10) << "ALL TARGETS DOWN IN 1:23 reaches further left";
+    const int won = lit(px, 0, 230, 320, 256);
+    testclock::now += 10000;
+    EXPECT_EQ(lit(draw(), 0, 230, 320, 256), won) << "the time stands still after the win";
+    gameMode = 0;
 }
