@@ -243,7 +243,7 @@ void greetAndJoin(int fd, Stage stage) {
     if (!awaitType(fd, proto::kLabyrinthRequest)) return;
     if (stage == kStarted) return;
     sendAll(fd, labyrinth());
-    pauseMs(2500); // the go pictures
+    pauseMs(1000); // into the go pictures
 }
 
 const std::vector<Scenario>& scenarios() {
@@ -325,6 +325,21 @@ const std::vector<Scenario>& scenarios() {
         {"game-bomb-flood", kPlaying, [](int fd) { flood(fd, [](int) { return bomb(); }); }},
         {"game-playerinfo-flood", kPlaying,
          [](int fd) { flood(fd, [](int) { return playerInfo(nextPlayer++, "CROWD"); }); }},
+        {"game-mixed-flood", kPlaying,
+         [](int fd) {
+             flood(fd, [](int n) {
+                 switch (n % 4) {
+                 case 0:
+                     return bomb();
+                 case 1:
+                     return playerInfo(nextPlayer++, "CROWD");
+                 case 2:
+                     return move(n);
+                 default:
+                     return chat(n);
+                 }
+             });
+         }},
         {"game-half-message", kPlaying,
          [=](int fd) {
              sendAll(fd, half(move(0)));
