@@ -3,7 +3,7 @@
 # the server, runs the client in a private Xvfb in its uncapped frame-time mode with -server
 # 127.0.0.1, joins through the MULTI PLAYER page, and after the harm reports the longest gap
 # between two frames and the frames over 100 ms (besides the switch into a game, given apart),
-# where the client ended (menu or game), its memory (VmRSS, peak VmHWM, private) and whether
+# where the client ended (menu or game), its memory (VmRSS, peak VmHWM, RssAnon) and whether
 # control bytes reached its output. Runs in a private network namespace where the machine allows
 # it, so port 1234 is its own.
 #
@@ -47,9 +47,6 @@ trap cleanup EXIT
 xs_start_x "$display"
 
 status() { awk -v k="$2:" '$1 == k { printf "%.1f", $2 / 1024 }' "/proc/$1/status"; }
-private_mb() {
-  awk '/^Private_/ { kb += $2 } END { printf "%.1f", kb / 1024 }' "/proc/$1/smaps_rollup"
-}
 # Waits up to $2 tenths of a second for the server's output to hold the line $1.
 await() {
   for _ in $(seq "$2"); do grep -qx "$1" "$work/server.out" && return 0; sleep 0.1; done
@@ -57,7 +54,7 @@ await() {
 }
 
 printf "%-26s %8s %6s %8s %6s %8s %8s %8s %s\n" scenario "gap ms" ">100" "switch" ends \
-  "rss MB" "peak MB" "priv MB" "control bytes"
+  "rss MB" "peak MB" "anon MB" "control bytes"
 for scenario in "${scenarios[@]}"; do
   "$server" "$scenario" "$seconds" >"$work/server.out" 2>&1 &
   spid=$!
@@ -70,13 +67,13 @@ for scenario in "${scenarios[@]}"; do
   sleep 0.3
   xs_keys "$xs_window" Down Down Return # JOIN
   await "harm: $scenario" 300 || true
-  before=$(private_mb "$xs_pid")
+  before=$(status "$xs_pid" RssAnon)
   await done $((seconds * 10 + 400)) || true
   sleep 3
   [ -n "$out" ] && import -window "$xs_window" "$out/$scenario.png" 2>/dev/null || true
   rss=$(status "$xs_pid" VmRSS)
   peak=$(status "$xs_pid" VmHWM)
-  priv=$(private_mb "$xs_pid")
+  anon=$(status "$xs_pid" RssAnon)
   xs_stop "$xs_pid" "$spid"
   xs_pid=
   spid=
@@ -91,5 +88,5 @@ for scenario in "${scenarios[@]}"; do
     "$work/frames")"
   control=$(LC_ALL=C grep -c $'[\x01-\x08\x0b-\x1f\x7f]' "$work/client.out" || true)
   printf "%-26s %8s %6s %8s %6s %8s %8s %8s %s\n" "$scenario" "$gap" "$over" "$switch" "$ends" \
-    "$rss" "$peak" "$priv" "$control (private $before MB at the harm)"
+    "$rss" "$peak" "$anon" "$control (anon $before MB at the harm)"
 done

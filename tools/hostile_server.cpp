@@ -110,11 +110,18 @@ void reset(int fd) {
     close(fd);
 }
 
-Bytes welcome(uint32_t magic, const char* address) {
-    Bytes b(proto::kWelcomeSize);
-    proto::encodeWelcome(b.data(), address);
-    proto::putU32(b.data() + 8, magic);
+// size bytes written by encode(buffer).
+template <typename Encode> Bytes built(size_t size, Encode encode) {
+    Bytes b(size);
+    encode(b.data());
     return b;
+}
+
+Bytes welcome(uint32_t magic, const char* address) {
+    return built(proto::kWelcomeSize, [&](uint8_t* p) {
+        proto::encodeWelcome(p, address);
+        proto::putU32(p + 8, magic);
+    });
 }
 
 Bytes playerInfo(int32_t id, const char* nick) {
@@ -124,27 +131,28 @@ Bytes playerInfo(int32_t id, const char* nick) {
     std::snprintf(info.address, sizeof info.address, "10.0.0.%d", id % 250);
     info.colour[0] = 1;
     info.colour[1] = 0.5;
-    Bytes b(proto::kPlayerInfoSize);
-    proto::encodePlayerInfo(b.data(), info);
-    return b;
+    return built(proto::kPlayerInfoSize, [&](uint8_t* p) { proto::encodePlayerInfo(p, info); });
+}
+
+// Admitted as player 2.
+Bytes joinReply() {
+    proto::JoinReply r;
+    r.accepted = 1;
+    r.playerId = 2;
+    r.colour[2] = 1;
+    return built(proto::kJoinReplySize, [&](uint8_t* p) { proto::encodeJoinReply(p, r); });
 }
 
 Bytes idMessage(uint32_t type, int32_t id) {
-    Bytes b(proto::kIdMessageSize);
-    proto::encodeIdMessage(b.data(), type, id);
-    return b;
+    return built(proto::kIdMessageSize, [&](uint8_t* p) { proto::encodeIdMessage(p, type, id); });
 }
 
 Bytes headerOnly(uint32_t type) {
-    Bytes b(proto::kHeaderOnlySize);
-    proto::encodeHeaderOnly(b.data(), type);
-    return b;
+    return built(proto::kHeaderOnlySize, [&](uint8_t* p) { proto::encodeHeaderOnly(p, type); });
 }
 
 Bytes rawHeader(uint32_t type, uint32_t length) {
-    Bytes b(proto::kHeaderSize);
-    proto::encodeHeader(b.data(), type, length);
-    return b;
+    return built(proto::kHeaderSize, [&](uint8_t* p) { proto::encodeHeader(p, type, length); });
 }
 
 Bytes chat(int n) {
@@ -152,9 +160,7 @@ Bytes chat(int n) {
     line.playerId = 3;
     std::snprintf(line.nick, sizeof line.nick, "RIVAL");
     std::snprintf(line.text, sizeof line.text, "LINE %d OF A FLOOD", n);
-    Bytes b(proto::kChatLineSize);
-    proto::encodeChatLine(b.data(), line);
-    return b;
+    return built(proto::kChatLineSize, [&](uint8_t* p) { proto::encodeChatLine(p, line); });
 }
 
 Bytes move(int n) {
@@ -163,9 +169,7 @@ Bytes move(int n) {
     const double a = n * 0.01;
     m.position = Vector3(100 * std::cos(a), 100 * std::sin(a), 0);
     m.heading = Vector3(-std::sin(a), std::cos(a), 0);
-    Bytes b(proto::kVehicleMoveSize);
-    proto::encodeVehicleMove(b.data(), m);
-    return b;
+    return built(proto::kVehicleMoveSize, [&](uint8_t* p) { proto::encodeVehicleMove(p, m); });
 }
 
 Bytes bomb() {
@@ -175,9 +179,7 @@ Bytes bomb() {
     m.range = 8;
     m.dropPoint = Vector3(0, 0, 101);
     m.heading = Vector3(1, 0, 0);
-    Bytes b(proto::kBombDroppedSize);
-    proto::encodeBombDropped(b.data(), m);
-    return b;
+    return built(proto::kBombDroppedSize, [&](uint8_t* p) { proto::encodeBombDropped(p, m); });
 }
 
 Bytes labyrinth() {
@@ -229,13 +231,7 @@ void greetAndJoin(int fd, Stage stage) {
     sendAll(fd, welcome(proto::kWelcomeMagic, "127.0.0.1"));
     if (stage == kGreeted) return;
     if (!awaitType(fd, proto::kJoin)) return;
-    Bytes reply(proto::kJoinReplySize);
-    proto::JoinReply r;
-    r.accepted = 1;
-    r.playerId = 2;
-    r.colour[2] = 1;
-    proto::encodeJoinReply(reply.data(), r);
-    sendAll(fd, reply);
+    sendAll(fd, joinReply());
     sendAll(fd, playerInfo(3, "RIVAL"));
     if (stage == kJoined) return;
     pauseMs(500);
@@ -281,12 +277,7 @@ const std::vector<Scenario>& scenarios() {
         {"join-reply-dripped", kGreeted,
          [](int fd) {
              awaitType(fd, proto::kJoin);
-             Bytes reply(proto::kJoinReplySize);
-             proto::JoinReply r;
-             r.accepted = 1;
-             r.playerId = 2;
-             proto::encodeJoinReply(reply.data(), r);
-             drip(fd, reply, 1, 300);
+             drip(fd, joinReply(), 1, 300);
          }},
         {"join-reset", kGreeted,
          [](int fd) {
