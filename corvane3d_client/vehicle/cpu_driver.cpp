@@ -111,7 +111,7 @@ Traits hardTraits() {
     t.traps = true;
     t.picky = true;
     t.cautious = true;
-    t.remoteHoldMs = 6000;
+    t.remoteHoldMs = 3000;
     t.searchBudget = 600;
     return t;
 }
