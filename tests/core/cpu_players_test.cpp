@@ -1,6 +1,7 @@
 // Computer opponents in a real single-player game without graphics: parked ones stay put, driving
 // ones hunt, bomb and survive their own bombs, a forced escape where the quick way out is fatal,
-// no bomb without a way out, and the same seeds replay the same match.
+// no bomb without a way out, the same seeds replay the same match, and a cloak hides the player
+// but not a computer car close by.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -234,4 +235,25 @@ TEST_F(ComputerOpponents, TheSameSeedsReplayTheSameMatch) {
     ASSERT_EQ(first.size(), second.size());
     for (size_t i = 0; i < first.size(); ++i)
         EXPECT_EQ(first[i], second[i]) << "entry " << i;
+}
+
+TEST_F(ComputerOpponents, ACloakHidesThePlayerButNotAComputerCarNearby) {
+    start(kCpuHard, 2);
+    rebuildWalls(std::vector<bool>(kPlanetTriangleCount, false));
+    game->computer->setMindLevel(3, kCpuParked);
+    Vehicle* hunter = opponent(2);
+    Vehicle* hidden = opponent(3);
+    const Vector3 h(0, 1, 0);
+    Vector3 near(1, 0, 0);
+    near.rotateAround(0.25, h);
+    Vector3 far(1, 0, 0);
+    far.rotateAround(-0.25, h);
+    place(hunter, Vector3(1, 0, 0), h);
+    place(hidden, near, h);
+    place(game->localVehicle, far, h);
+    hidden->setCloak(1);
+    game->localVehicle->setCloak(1);
+    run(10000);
+    EXPECT_LT(hidden->energy(), 5) << "the cloaked computer car 25 units away was found";
+    EXPECT_EQ(game->localVehicle->energy(), 5) << "the cloaked player was not";
 }
