@@ -154,3 +154,18 @@ TEST_F(ConfigHome, ARunRestoresTheFileAndSavesOnlyItsOwnChanges) {
     EXPECT_EQ(s.details, 0);
     EXPECT_EQ(s.camera, 1);
 }
+
+TEST_F(ConfigHome, TheOpponentsChoiceIsRestoredAndSaved) {
+    ::mkdir((dir_.path() + "/config").c_str(), 0700);
+    ::mkdir((dir_.path() + "/config/corvane3d").c_str(), 0700);
+    writeFile(file(), "opponents=hard\n");
+    restoreSavedSettings();
+    EXPECT_EQ(opponentLevel, 2);
+    noteRunSettings();
+    opponentLevel = 1;
+    saveSettingsNow();
+    EXPECT_NE(readFile(file()).find("opponents=easy\n"), std::string::npos);
+    writeFile(file(), "opponents=fierce\n");
+    restoreSavedSettings();
+    EXPECT_EQ(opponentLevel, 0) << "an unknown level leaves the parked targets";
+}
