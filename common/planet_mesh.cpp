@@ -3,6 +3,7 @@
 //   build/planet_mesh_gen common/planet_mesh.cpp
 #include "planet_mesh.h"
 
+// clang-format off
 const double planetVertices[kPlanetVertexCount][3] = {
     {0.0, 100.0, 0.0},
     {89.44, 44.72, 0.0},
@@ -1448,3 +1449,4 @@ const int32_t planetTriangles[kPlanetTriangleCount][3] = {
     {485, 152, 187},
     {187, 152, 10},
 };
+// clang-format on

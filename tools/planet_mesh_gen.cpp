@@ -238,7 +238,8 @@ bool writeTables(const Mesh& m, const char* path) {
                     "// Generated file, do not edit. To regenerate, build the target "
                     "planet_mesh_gen and run\n"
                     "//   build/planet_mesh_gen common/planet_mesh.cpp\n"
-                    "#include \"planet_mesh.h\"\n\n");
+                    "#include \"planet_mesh.h\"\n\n"
+                    "// clang-format off\n");
     std::fprintf(f, "const double planetVertices[kPlanetVertexCount][3] = {\n");
     for (int v = 0; v < m.vertexCount; ++v) {
         char x[32], y[32], z[32];
@@ -252,7 +253,7 @@ bool writeTables(const Mesh& m, const char* path) {
         const int* i = m.triangles[t];
         std::fprintf(f, "    {%d, %d, %d},\n", i[0], i[1], i[2]);
     }
-    std::fprintf(f, "};\n");
+    std::fprintf(f, "};\n// clang-format on\n");
     bool ok = !std::ferror(f);
     return std::fclose(f) == 0 && ok;
 }
