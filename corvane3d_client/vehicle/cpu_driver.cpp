@@ -46,6 +46,10 @@ const int64_t kFreshMs = 1500;
 const int64_t kSilenceMs = 12000;
 // A car out of sight is looked for where it was last seen for this long.
 const int64_t kMemoryMs = 10000;
+// A roaming car that has stayed within this distance for kRestlessMs drives off somewhere else.
+const double kRestlessUnits = 12.0;
+const int64_t kRestlessMs = 10000;
+const int64_t kWanderMs = 4000;
 // A cloaked computer car is heard by the other minds within this distance.
 const double kHearingUnits = 40.0;
 
@@ -772,7 +776,15 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
         open = opens;
     };
 
-    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+    const bool restless = sight.now < restlessUntil_;
+    if (restless) {
+        // Somewhere else at last: a far place, or failing that a wall to break out through.
+        for (int tries = 0; tries < 32 && goal == kNoGoal; ++tries) {
+            int n = static_cast<int>(random() % PlanetGraph::kNodeCount);
+            if (distance[n] < inf && distance[n] > 40.0) offer(kGoWander, n, 0.05, -1);
+        }
+    }
+    for (int n = 0; n < kPlanetTriangleCount && !restless; ++n) {
         WallBlock* b = graph.block(n);
         if (!b || b->state() == 0 || b->item() == kItemNone || distance[n] == inf) continue;
         if (!wanted(self, b->item(), sight)) continue;
@@ -793,7 +805,7 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
             preyAt = s.second.position;
         }
     }
-    if (preyId) {
+    if (preyId && !restless) {
         int n = graph.nodeAt(preyAt);
         // Armed well, a hard opponent would rather hunt than gather.
         double armed = std::min(2.0, 0.25 * (self.flameRange() + self.bombCapacity()));
@@ -831,6 +843,7 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
 
     // A block next to the way: breaking it may uncover an item.
     double blockWorth = self.flameRange() < 6 || self.bombCapacity() < 5 ? 0.9 : 0.4;
+    if (restless && goal != kNoGoal) blockWorth = 0.0;
     for (int n = 0; n < kPlanetTriangleCount; ++n) {
         if (!graph.blocked(n)) continue;
         for (int m : graph.neighbours(n)) {
@@ -1150,6 +1163,15 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
 
+    if (mode_ != kRoam || arcUnits(p, anchor_) > kRestlessUnits) {
+        anchor_ = p;
+        anchorAt_ = now;
+    } else if (now - anchorAt_ > kRestlessMs) {
+        // Stuck in a stand-off: break it by going somewhere else for a while.
+        restlessUntil_ = now + kWanderMs;
+        anchorAt_ = now;
+        plannedAt_ = -1;
+    }
     if (mode_ == kRoam) {
         bool due = route_.points.empty() || next_ >= route_.points.size() ||
                    now - plannedAt_ >= t.replanMs || plannedVersion_ != sight.graph->version() ||

@@ -150,6 +150,10 @@ class CpuDriver {
     int stuckTicks_ = 0;
     bool asked_ = false;
     int64_t wedgedUntil_ = -1;
+    // Where the car has lingered since when, and until when it goes somewhere else instead.
+    Vector3 anchor_;
+    int64_t anchorAt_ = 0;
+    int64_t restlessUntil_ = -1;
     std::vector<std::pair<int32_t, int32_t>> recovery_;
     std::map<std::pair<int, int>, int64_t> closed_;
     std::vector<int8_t> judgeTransit_;
