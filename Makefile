@@ -4,12 +4,15 @@
 # make fuzz  - fuzz the server's message handling for a minute (libFuzzer)
 # make install - build and install under PREFIX (default /usr/local; DESTDIR stages it)
 # make package - build a Debian package (in the build directory) from the same install rules
+# make screenshots - make the README's pictures (docs/screenshots) from the real client under Xvfb
+# make hostile - the client's frame gaps and memory against misbehaving servers
 BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run server test bench fuzz install package format clean
+.PHONY: all deps configure build run server test bench fuzz install package screenshots hostile \
+	format clean
 
 all: build
 
@@ -47,6 +50,14 @@ install: build
 
 package: build
 	cd $(BUILD) && cpack -G DEB
+
+screenshots: configure
+	cmake --build $(BUILD) -j $(JOBS) --target corvane3d_client corvane3d_server
+	tools/screenshots.sh -b $(BUILD)
+
+hostile: configure
+	cmake --build $(BUILD) -j $(JOBS) --target corvane3d_client corvane_hostile_server
+	tools/hostile_frames.sh -b $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h' | grep -v planet_mesh.cpp)

@@ -109,7 +109,7 @@ if [ "$cycle" -gt 0 ]; then
   while [ $SECONDS -lt $end ]; do sleep 2; xdotool key w; done
   faults=$(($(minor_faults "$pid") - faults))
   stop
-  all=$(tail -n +"$((from + 1))" "$work/frames" | awk '{ print $4 }' | sort -n |
+  all=$(tail -n +"$((from + 1))" "$work/frames" | awk '$1 >= 0 { print $4 }' | sort -n |
     awk '{ v[NR] = $1; if ($1 > 10000) over++ } END { printf "%d %.3f %d\n", NR, v[NR] / 1000, over + 0 }')
   read -r n max over <<<"$all"
   echo "detail-switching run: $cycle s, $n frames, longest $max ms, $over over 10 ms," \

@@ -1,6 +1,6 @@
-// Frame times of the uncapped mode: with CORVANE_FRAME_TIMES naming a file, the game redraws back
-// to back (its tick stays at 25 Hz) and appends one line per frame to that file:
-// "detail width height microseconds".
+// Frame times of the uncapped mode: with CORVANE_FRAME_TIMES naming a file, the game and the menu
+// redraw back to back (the game's tick stays at 25 Hz) and append one line per frame to that file:
+// "detail width height microseconds", detail -1 for a menu frame.
 #pragma once
 
 #include <cstdint>

@@ -30,10 +30,7 @@ void gameKeyboard(unsigned char key, int, int) {
     case 'Q':
     case 'q':
         screenState = 1;
-        if (frameTimeLog().active()) {
-            glutIdleFunc(nullptr);
-            frameTimeLog().flush();
-        }
+        frameTimeLog().flush();
         gGame->end();
         if (returnToFrontEnd) returnToFrontEnd();
         break;
@@ -110,7 +107,6 @@ void prepareGameViewGl() {
 void installGameCallbacksGl() {
     glutIgnoreKeyRepeat(1);
     if (frameTimeLog().active()) {
-        frameTimeLog().restart();
         glutDisplayFunc(timedGameDisplay);
         glutIdleFunc(redrawAtOnce);
     } else {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "font_text.h"
+#include "frame_times.h"
 #include "game.h"
 #include "globals.h"
 #include "glpng.h"
@@ -42,6 +43,14 @@ void soundSample(int n) {
 
 void displayCallback() {
     if (gMenu) gMenu->display();
+}
+// The uncapped frame-time mode: menu frames too are redrawn back to back and logged, at detail -1.
+void timedDisplayCallback() {
+    displayCallback();
+    frameTimeLog().frameEnded(monotonicMicroseconds(), -1, windowWidth, windowHeight);
+}
+void redrawAtOnce() {
+    glutPostRedisplay();
 }
 void keyboardCallback(unsigned char key, int x, int y) {
     if (gMenu) gMenu->keyboard(key, x, y);
@@ -152,7 +161,12 @@ Menu::~Menu() {
 }
 
 void Menu::installCallbacks() {
-    glutDisplayFunc(displayCallback);
+    if (frameTimeLog().active()) {
+        glutDisplayFunc(timedDisplayCallback);
+        glutIdleFunc(redrawAtOnce);
+    } else {
+        glutDisplayFunc(displayCallback);
+    }
     glutKeyboardFunc(keyboardCallback);
     glutSpecialFunc(specialCallback);
     glutSpecialUpFunc(nullptr);
