@@ -63,6 +63,8 @@ void CpuPlayers::tick(Game& game) {
     }
     for (int32_t i = 0; i < game.opponents->count(); ++i)
         sight.cars.push_back(game.opponents->get(i));
+    for (const auto& m : minds_)
+        sight.fellows.push_back(m.first);
 
     for (size_t m = 0; m < minds_.size();) {
         const int32_t id = minds_[m].first;
@@ -75,8 +77,8 @@ void CpuPlayers::tick(Game& game) {
             continue;
         }
         CpuAction act = minds_[m].second.think(*car, sight);
-        steerVehicle(*game.world, *car, act.turnInput, act.moveInput,
-                     overheadView(car->position()));
+        steerVehicle(*game.world, *car, act.turnInput, act.moveInput, overheadView(car->position()),
+                     act.slide);
         if (act.dropBomb && car->bombsAvailable() > 0) {
             game.dropBomb(car);
             ++tally_.bombsDropped[id];

@@ -46,6 +46,12 @@ const int64_t kFreshMs = 1500;
 const int64_t kSilenceMs = 12000;
 // A car out of sight is looked for where it was last seen for this long.
 const int64_t kMemoryMs = 10000;
+// A roaming car that has stayed within this distance for kRestlessMs drives off somewhere else.
+const double kRestlessUnits = 12.0;
+const int64_t kRestlessMs = 10000;
+const int64_t kWanderMs = 4000;
+// A cloaked computer car is heard by the other minds within this distance.
+const double kHearingUnits = 40.0;
 
 struct Traits {
     int64_t reactionMs; // a bomb of another car is noticed this long after it appears
@@ -109,7 +115,7 @@ Traits hardTraits() {
     t.traps = true;
     t.picky = true;
     t.cautious = true;
-    t.remoteHoldMs = 6000;
+    t.remoteHoldMs = 3000;
     t.searchBudget = 600;
     return t;
 }
@@ -221,9 +227,22 @@ CpuDriver::Car CpuDriver::carOf(const Vehicle& v, const CpuSight& sight, int hin
 
 std::vector<const Vehicle*> CpuDriver::enemies(const Vehicle& self, const CpuSight& sight) const {
     std::vector<const Vehicle*> out;
-    for (const Vehicle* v : sight.cars)
-        if (v != &self && v->id() != self.id() && v->energy() > 0 && !v->cloak()) out.push_back(v);
+    for (const Vehicle* v : sight.cars) {
+        if (v == &self || v->id() == self.id() || v->energy() <= 0) continue;
+        if (v->cloak() && (std::find(sight.fellows.begin(), sight.fellows.end(), v->id()) ==
+                               sight.fellows.end() ||
+                           arcUnits(self.position(), v->position()) > kHearingUnits))
+            continue;
+        out.push_back(v);
+    }
     return out;
+}
+
+int CpuDriver::rivals(const Vehicle& self, const CpuSight& sight) const {
+    int count = 0;
+    for (const Vehicle* v : sight.cars)
+        if (v->id() != self.id() && v->energy() > 0) ++count;
+    return count;
 }
 
 std::vector<uint8_t> CpuDriver::unwantedItems(const Vehicle& self, const CpuSight& sight) const {
@@ -747,13 +766,25 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
     double best = 0.0;
     auto offer = [&](Goal g, int node, double score, int opens) {
         if (node < 0 || score <= best) return;
+        // An item under another car's waiting remote bomb is bait.
+        if (g == kGoItem && sight.danger->burning(graph.centre(node), t.transitReach, sight.now,
+                                                  kForever, &judgeLurking_))
+            return;
         best = score;
         goal = g;
         target = node;
         open = opens;
     };
 
-    for (int n = 0; n < kPlanetTriangleCount; ++n) {
+    const bool restless = sight.now < restlessUntil_;
+    if (restless) {
+        // Somewhere else at last: a far place, or failing that a wall to break out through.
+        for (int tries = 0; tries < 32 && goal == kNoGoal; ++tries) {
+            int n = static_cast<int>(random() % PlanetGraph::kNodeCount);
+            if (distance[n] < inf && distance[n] > 40.0) offer(kGoWander, n, 0.05, -1);
+        }
+    }
+    for (int n = 0; n < kPlanetTriangleCount && !restless; ++n) {
         WallBlock* b = graph.block(n);
         if (!b || b->state() == 0 || b->item() == kItemNone || distance[n] == inf) continue;
         if (!wanted(self, b->item(), sight)) continue;
@@ -774,34 +805,45 @@ void CpuDriver::chooseGoal(const Vehicle& self, const CpuSight& sight) {
             preyAt = s.second.position;
         }
     }
-    if (preyId) {
+    if (preyId && !restless) {
         int n = graph.nodeAt(preyAt);
         // Armed well, a hard opponent would rather hunt than gather.
         double armed = std::min(2.0, 0.25 * (self.flameRange() + self.bombCapacity()));
         double hunt = t.picky ? (preyId == sight.favouriteTarget ? 2.0 : 1.5) * armed : 1.5;
         if (sight.now - seen_[preyId].at > 0) hunt *= 0.7;
-        if (distance[n] < inf) {
-            offer(kGoEnemy, n, hunt / (1.0 + distance[n] / 60.0), -1);
-        } else {
-            PlanetGraph::Costs through;
-            through.blockedCost = 80.0;
-            through.crowdingWeight = 0.15;
+        // With a single enemy left, a hard opponent goes for it rather than wait to be found.
+        if (t.picky && rivals(self, sight) == 1) hunt *= 1.5;
+        double through = inf;
+        int gate = -1;
+        int opens = -1;
+        if (distance[n] == inf) {
+            PlanetGraph::Costs costsThrough;
+            costsThrough.blockedCost = 80.0;
+            costsThrough.crowdingWeight = 0.15;
             std::vector<double> d2;
             std::vector<int> p2;
-            graph.shortestPaths(node_, through, d2, p2);
+            graph.shortestPaths(node_, costsThrough, d2, p2);
             std::vector<int> path = PlanetGraph::pathTo(n, p2, d2);
             for (size_t k = 1; k < path.size(); ++k) {
                 if (!graph.blocked(path[k])) continue;
-                int before = path[k - 1];
-                if (distance[before] < inf)
-                    offer(kGoOpen, before, 1.2 * hunt / (1.0 + distance[before] / 60.0), path[k]);
+                if (distance[path[k - 1]] < inf) {
+                    gate = path[k - 1];
+                    opens = path[k];
+                    through = d2[n];
+                }
                 break;
             }
         }
+        // A long way round is worth less than blasting through the wall in between.
+        if (distance[n] < inf && distance[n] < through + 60.0)
+            offer(kGoEnemy, n, hunt / (1.0 + distance[n] / 60.0), -1);
+        else if (gate >= 0)
+            offer(kGoOpen, gate, 1.2 * hunt / (1.0 + distance[gate] / 60.0), opens);
     }
 
     // A block next to the way: breaking it may uncover an item.
     double blockWorth = self.flameRange() < 6 || self.bombCapacity() < 5 ? 0.9 : 0.4;
+    if (restless && goal != kNoGoal) blockWorth = 0.0;
     for (int n = 0; n < kPlanetTriangleCount; ++n) {
         if (!graph.blocked(n)) continue;
         for (int m : graph.neighbours(n)) {
@@ -1074,7 +1116,8 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
     }
     if (threatened || mode_ == kEscape) {
         // Keep to a good way out: planning again at every step makes a car dither.
-        bool late = next_ < route_.points.size() && now > route_.times[next_] + 600;
+        bool late =
+            recovery_.empty() && next_ < route_.points.size() && now > route_.times[next_] + 600;
         bool stale = mode_ != kEscape || plannedZones_ != sight.danger->count() ||
                      (next_ >= route_.points.size() && unsafe) || late ||
                      (!route_.reached && now - plannedAt_ >= t.escapeReplanMs) ||
@@ -1120,6 +1163,15 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         }
     }
 
+    if (mode_ != kRoam || arcUnits(p, anchor_) > kRestlessUnits) {
+        anchor_ = p;
+        anchorAt_ = now;
+    } else if (now - anchorAt_ > kRestlessMs) {
+        // Stuck in a stand-off: break it by going somewhere else for a while.
+        restlessUntil_ = now + kWanderMs;
+        anchorAt_ = now;
+        plannedAt_ = -1;
+    }
     if (mode_ == kRoam) {
         bool due = route_.points.empty() || next_ >= route_.points.size() ||
                    now - plannedAt_ >= t.replanMs || plannedVersion_ != sight.graph->version() ||
@@ -1142,6 +1194,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         stuckTicks_ = 0;
         ++stats_.unsticks;
         if (!unstick(self, sight)) {
+            wedgedUntil_ = now + 2000;
             // No way on from here: try another way, or (fleeing) the best way the search knows.
             if (mode_ == kRoam && next_ + 1 < route_.nodes.size()) {
                 int to = route_.nodes[next_ + 1];
@@ -1162,6 +1215,7 @@ CpuAction CpuDriver::think(const Vehicle& self, CpuSight& sight) {
         steer(self, sight, action);
     }
     asked_ = action.turnInput != 0 || action.moveInput != 0;
+    action.slide = now < wedgedUntil_;
     if (action.dropBomb)
         std::snprintf(note_, sizeof note_, "drop: %s",
                       lastTrap_   ? "trap"

@@ -22,6 +22,8 @@ struct CpuAction {
     int32_t moveInput = 0; // -1 forward, 0, +1 backward
     bool dropBomb = false;
     bool fireRemote = false;
+    // The car is wedged where plain steering cannot get it out: let it slide along the walls.
+    bool slide = false;
 };
 
 // What a computer opponent sees at one tick.
@@ -33,6 +35,8 @@ struct CpuSight {
     std::vector<const Vehicle*> cars;
     // The car a hard opponent hunts first (the local player), 0 for none.
     int32_t favouriteTarget = 0;
+    // Ids of the other computer-driven cars: a mind hears one of them nearby even under a cloak.
+    std::vector<int32_t> fellows;
     int64_t now = 0;
 };
 
@@ -110,6 +114,8 @@ class CpuDriver {
     void steer(const Vehicle& self, const CpuSight& sight, CpuAction& action);
     bool unstick(const Vehicle& self, const CpuSight& sight);
     std::vector<const Vehicle*> enemies(const Vehicle& self, const CpuSight& sight) const;
+    // Other cars still in the game, hidden ones included.
+    int rivals(const Vehicle& self, const CpuSight& sight) const;
     // Where enemies are now, as far as the car knows: those in sight and fresh signs of hidden
     // ones.
     std::vector<Vector3> targets(const Vehicle& self, const CpuSight& sight) const;
@@ -143,6 +149,11 @@ class CpuDriver {
     bool lastTrap_ = false;
     int stuckTicks_ = 0;
     bool asked_ = false;
+    int64_t wedgedUntil_ = -1;
+    // Where the car has lingered since when, and until when it goes somewhere else instead.
+    Vector3 anchor_;
+    int64_t anchorAt_ = 0;
+    int64_t restlessUntil_ = -1;
     std::vector<std::pair<int32_t, int32_t>> recovery_;
     std::map<std::pair<int, int>, int64_t> closed_;
     std::vector<int8_t> judgeTransit_;

@@ -1,6 +1,7 @@
 // Computer opponents in a real single-player game without graphics: parked ones stay put, driving
 // ones hunt, bomb and survive their own bombs, a forced escape where the quick way out is fatal,
-// no bomb without a way out, and the same seeds replay the same match.
+// no bomb without a way out, the same seeds replay the same match, a cloak hides the player but
+// not a computer car close by, and no stand-off lasts forever.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -234,4 +235,47 @@ TEST_F(ComputerOpponents, TheSameSeedsReplayTheSameMatch) {
     ASSERT_EQ(first.size(), second.size());
     for (size_t i = 0; i < first.size(); ++i)
         EXPECT_EQ(first[i], second[i]) << "entry " << i;
+}
+
+TEST_F(ComputerOpponents, ACloakHidesThePlayerButNotAComputerCarNearby) {
+    start(kCpuHard, 2);
+    rebuildWalls(std::vector<bool>(kPlanetTriangleCount, false));
+    game->computer->setMindLevel(3, kCpuParked);
+    Vehicle* hunter = opponent(2);
+    Vehicle* hidden = opponent(3);
+    const Vector3 h(0, 1, 0);
+    Vector3 near(1, 0, 0);
+    near.rotateAround(0.25, h);
+    Vector3 far(1, 0, 0);
+    far.rotateAround(-0.25, h);
+    place(hunter, Vector3(1, 0, 0), h);
+    place(hidden, near, h);
+    place(game->localVehicle, far, h);
+    hidden->setCloak(1);
+    game->localVehicle->setCloak(1);
+    run(10000);
+    EXPECT_LT(hidden->energy(), 5) << "the cloaked computer car 25 units away was found";
+    EXPECT_EQ(game->localVehicle->energy(), 5) << "the cloaked player was not";
+}
+
+TEST_F(ComputerOpponents, EasyOpponentsInAStandOffDriveOffInsteadOfWaitingForever) {
+    // On this labyrinth two easy cars used to face each other and stand still to the end.
+    lcg = 4;
+    start(kCpuEasy);
+    game->localVehicle->setEnergy(0);
+    run(60000);
+    const int32_t count = game->opponents->count();
+    std::vector<Vector3> at;
+    std::vector<double> moved(count, 0.0);
+    for (int32_t i = 0; i < count; ++i)
+        at.push_back(game->opponents->get(i)->position());
+    for (int k = 0; k < 60; ++k) {
+        run(500);
+        // A car blown up ends the stand-off as well.
+        if (game->opponents->count() != count) return;
+        for (int32_t i = 0; i < count; ++i)
+            moved[i] = std::max(moved[i], (game->opponents->get(i)->position() - at[i]).length());
+    }
+    for (int32_t i = 0; i < count; ++i)
+        EXPECT_GT(moved[i] * 100.0, 12.0) << "car " << game->opponents->get(i)->id();
 }

@@ -47,6 +47,13 @@ class ConfigHome : public ::testing::Test {
         windowHeight = 256;
     }
     std::string file() const { return dir_.path() + "/config/corvane3d/settings"; }
+    // Writes text as the settings file and restores the run's settings from it.
+    void restoreFrom(const std::string& text) {
+        ::mkdir((dir_.path() + "/config").c_str(), 0700);
+        ::mkdir((dir_.path() + "/config/corvane3d").c_str(), 0700);
+        writeFile(file(), text);
+        restoreSavedSettings();
+    }
 
     testmedia::ScratchDir dir_;
 };
@@ -116,10 +123,7 @@ TEST_F(ConfigHome, SaveMakesTheFoldersAndLoadReadsItBack) {
 }
 
 TEST_F(ConfigHome, ARunRestoresTheFileAndSavesOnlyItsOwnChanges) {
-    ::mkdir((dir_.path() + "/config").c_str(), 0700);
-    ::mkdir((dir_.path() + "/config/corvane3d").c_str(), 0700);
-    writeFile(file(), "display=640x480\ndetails=low\ncamera=smooth\nnick=ACE\nserver=10.1.1\n");
-    restoreSavedSettings();
+    restoreFrom("display=640x480\ndetails=low\ncamera=smooth\nnick=ACE\nserver=10.1.1\n");
     EXPECT_EQ(windowWidth, 640);
     EXPECT_EQ(windowHeight, 480);
     EXPECT_EQ(detailLevel, 0);
@@ -145,4 +149,15 @@ TEST_F(ConfigHome, ARunRestoresTheFileAndSavesOnlyItsOwnChanges) {
     EXPECT_STREQ(s.nick, "ACE") << "the command-line nick was for this run only";
     EXPECT_EQ(s.details, 0);
     EXPECT_EQ(s.camera, 1);
+}
+
+TEST_F(ConfigHome, TheOpponentsChoiceIsRestoredAndSaved) {
+    restoreFrom("opponents=hard\n");
+    EXPECT_EQ(opponentLevel, 2);
+    noteRunSettings();
+    opponentLevel = 1;
+    saveSettingsNow();
+    EXPECT_NE(readFile(file()).find("opponents=easy\n"), std::string::npos);
+    restoreFrom("opponents=fierce\n");
+    EXPECT_EQ(opponentLevel, 0) << "an unknown level leaves the parked targets";
 }
