@@ -157,7 +157,7 @@ TEST_F(ConfigHome, TheOpponentsChoiceIsRestoredAndSaved) {
     noteRunSettings();
     opponentLevel = 1;
     saveSettingsNow();
-    EXPECT_NE(readFile(file()).find("opponents=easy\n"), std::string::npos);
+    EXPECT_NE(testmedia::readText(file()).find("opponents=easy\n"), std::string::npos);
     restoreFrom("opponents=fierce\n");
     EXPECT_EQ(opponentLevel, 0) << "an unknown level leaves the parked targets";
 }
