@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -69,8 +70,11 @@ std::vector<int16_t> renderThroughDisk(const char* module, double seconds) {
     std::vector<int16_t> pcm;
     if (openAudio("disk")) {
         Mix_Music* music = Mix_LoadMUS(dataPath(module).c_str());
+        long silence = 0;
         if (music && Mix_PlayMusic(music, -1) == 0) {
-            long want = static_cast<long>(seconds * kRate) * 4;
+            // The device writes silence from the moment it opens: count from where the song starts.
+            silence = fileSize(path);
+            long want = silence + static_cast<long>(seconds * kRate) * 4;
             for (int i = 0; i < 20000 && fileSize(path) < want; ++i)
                 SDL_Delay(1);
             Mix_HaltMusic();
@@ -82,6 +86,10 @@ std::vector<int16_t> renderThroughDisk(const char* module, double seconds) {
         if (f && size > 0) {
             pcm.resize(static_cast<size_t>(size) / 2);
             pcm.resize(std::fread(pcm.data(), 2, pcm.size(), f));
+            size_t start = std::min(pcm.size(), static_cast<size_t>(silence / 2));
+            while (start < pcm.size() && pcm[start] == 0)
+                ++start;
+            pcm.erase(pcm.begin(), pcm.begin() + static_cast<long>(start));
         }
         if (f) std::fclose(f);
     }

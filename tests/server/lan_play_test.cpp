@@ -125,6 +125,7 @@ TEST_F(LanPlayTest, DiscoveryAnswersQueriesWithTheLobbyAndIgnoresEverythingElse)
     uint8_t q[proto::kDiscoveryQuerySize + 4] = {};
     proto::DiscoveryQuery query;
     proto::encodeDiscoveryQuery(q, query);
+    ASSERT_TRUE(server.waitFor("started game", 2000));
     std::string before = server.output();
     ASSERT_TRUE(finder.sendRaw(q, proto::kDiscoveryQuerySize - 1));
     ASSERT_TRUE(finder.sendRaw(q, proto::kDiscoveryQuerySize + 4));
