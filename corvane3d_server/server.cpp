@@ -371,12 +371,15 @@ void Server::handleJoin(ClientRecord* rec, const uint8_t* message) {
 
     reply.accepted = 1;
     reply.playerId = takePlayerId();
-    for (double& c : reply.colour)
-        c = nextRandom() / kColourDivisor;
+    if (!rec->coloured) {
+        for (double& c : rec->colour)
+            c = nextRandom() / kColourDivisor;
+        rec->coloured = true;
+    }
+    for (int i = 0; i < 3; ++i)
+        reply.colour[i] = rec->colour[i];
     rec->joined = 1;
     rec->playerId = reply.playerId;
-    for (int i = 0; i < 3; ++i)
-        rec->colour[i] = reply.colour[i];
     uint8_t wire[proto::kJoinReplySize];
     sendTo(rec, wire, proto::encodeJoinReply(wire, reply));
 

@@ -50,6 +50,8 @@ struct ClientRecord {
     int32_t playerId = 0;
     int32_t joined = 0;
     double colour[3] = {0, 0, 0};
+    // Set at the first admission: a player coming back after a game keeps its colour.
+    bool coloured = false;
     char nick[proto::kTextSize] = {};
     char address[proto::kTextSize] = {};
 

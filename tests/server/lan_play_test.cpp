@@ -197,7 +197,10 @@ TEST_F(LanPlayTest, ChatGoesToEveryMemberWithTheSendersOwnIdAndNick) {
 }
 
 TEST_F(LanPlayTest, BothMembersLeaveAndJoinAgainAndPlayASecondRound) {
-    joinPair(a, b);
+    proto::JoinReply firstA = joinAs(a, "Ann");
+    joinAs(b, "Bob");
+    playerInfo(a);
+    playerInfo(b);
     ASSERT_TRUE(a.send(headerOnly(proto::kStartGame)));
     expectHeaderOnly(b, proto::kStartGame);
     Bytes first = labyrinth(a);
@@ -219,6 +222,8 @@ TEST_F(LanPlayTest, BothMembersLeaveAndJoinAgainAndPlayASecondRound) {
     proto::JoinReply ra = joinAs(a, "Ann");
     EXPECT_EQ(ra.accepted, 1);
     EXPECT_NE(ra.playerId, rb.playerId);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(ra.colour[c], firstA.colour[c]) << "a player back from a game keeps its colour";
     proto::PlayerInfo aboutB = playerInfo(a);
     EXPECT_EQ(aboutB.playerId, rb.playerId);
     EXPECT_STREQ(aboutB.nick, "Bob");
