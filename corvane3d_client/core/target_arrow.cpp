@@ -12,6 +12,13 @@ const double kDesignHeight = 256.0;
 const double kInset = 16.0;
 // The targets-left counter sits along the top edge.
 const double kTopInset = 30.0;
+// The bomb icons stand in a column along the right edge, up to ten high.
+const double kRightInset = 36.0;
+// The energy bar and the remote-control and cloak icons fill the bottom corners: an arrow on a
+// side keeps above them, an arrow on the bottom edge keeps between them.
+const double kCornerTop = 70.0;
+const double kBottomFrom = 36.0;
+const double kBottomTo = 268.0;
 // Past this fraction of the half view an opponent on screen starts to bring its arrow back.
 const double kFadeFrom = 0.7;
 
@@ -86,12 +93,19 @@ ArrowPlacement placeArrow(const ViewFrame& view, Vector3 from, Vector3 to) {
     }
     if (std::fabs(dx) < 1e-9 && std::fabs(dy) < 1e-9) dy = 1.0;
     a.shown = a.alpha > 0.0f;
-    const double hx = kDesignWidth / 2 - kInset;
+    const double hx = kDesignWidth / 2 - (dx > 0 ? kRightInset : kInset);
     const double hy = kDesignHeight / 2 - (dy > 0 ? kTopInset : kInset);
-    const double t = std::fmin(std::fabs(dx) > 1e-12 ? hx / std::fabs(dx) : 1e300,
-                               std::fabs(dy) > 1e-12 ? hy / std::fabs(dy) : 1e300);
-    a.x = static_cast<float>(kDesignWidth / 2 + dx * t);
-    a.y = static_cast<float>(kDesignHeight / 2 + dy * t);
+    const double tx = std::fabs(dx) > 1e-12 ? hx / std::fabs(dx) : 1e300;
+    const double ty = std::fabs(dy) > 1e-12 ? hy / std::fabs(dy) : 1e300;
+    const double t = std::fmin(tx, ty);
+    double x = kDesignWidth / 2 + dx * t;
+    double y = kDesignHeight / 2 + dy * t;
+    if (tx <= ty)
+        y = std::fmax(y, kCornerTop);
+    else if (dy < 0)
+        x = std::fmin(std::fmax(x, kBottomFrom), kBottomTo);
+    a.x = static_cast<float>(x);
+    a.y = static_cast<float>(y);
     a.angle = static_cast<float>(std::atan2(dy, dx));
     return a;
 }

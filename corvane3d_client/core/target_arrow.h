@@ -30,6 +30,7 @@ const Vehicle* nearestOpponent(Vector3 from, List<Vehicle>& opponents);
 bool projectPoint(const ViewFrame& view, Vector3 p, double* ndcX, double* ndcY);
 // The arrow from the centre of the view towards the car at unit position to, seen from the car
 // at unit position from: on the edge of the view, inset by 16 design units (30 at the top, below
-// the targets-left counter); not shown while the
-// opponent stands well inside the view on the near side of the planet.
+// the targets-left counter, 36 on the right, clear of the bomb icons) and clear of the bottom
+// corners' icons; not shown while the opponent stands well inside the view on the near side of
+// the planet.
 ArrowPlacement placeArrow(const ViewFrame& view, Vector3 from, Vector3 to);

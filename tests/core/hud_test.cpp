@@ -66,7 +66,7 @@ TEST(TargetArrow, SitsOnTheEdgeTowardsTheOpponentAndHidesWhenItIsInView) {
     const Vector3 here(0, 0, 1);
     ArrowPlacement right = placeArrow(view, here, at(90, 0));
     EXPECT_TRUE(right.shown);
-    EXPECT_FLOAT_EQ(right.x, 304);
+    EXPECT_FLOAT_EQ(right.x, 284) << "clear of the bomb icons";
     EXPECT_NEAR(right.y, 128, 1e-3);
     EXPECT_NEAR(right.angle, 0, 1e-6);
     ArrowPlacement down = placeArrow(view, here, at(0, -60));
@@ -74,7 +74,7 @@ TEST(TargetArrow, SitsOnTheEdgeTowardsTheOpponentAndHidesWhenItIsInView) {
     EXPECT_NEAR(down.x, 160, 1e-3);
     ArrowPlacement behind = placeArrow(view, here, Vector3(0.01, 0, -1));
     EXPECT_TRUE(behind.shown) << "the far side of the planet projects to the centre";
-    EXPECT_FLOAT_EQ(behind.x, 304);
+    EXPECT_FLOAT_EQ(behind.x, 284);
     EXPECT_FLOAT_EQ(behind.alpha, 1);
 
     EXPECT_FALSE(placeArrow(view, here, at(5, 5)).shown) << "well inside the view";
@@ -83,6 +83,16 @@ TEST(TargetArrow, SitsOnTheEdgeTowardsTheOpponentAndHidesWhenItIsInView) {
     EXPECT_GT(edge.alpha, 0);
     EXPECT_LT(edge.alpha, 1) << "fades in near the top edge";
     EXPECT_NEAR(edge.y, 226, 1e-3) << "below the targets-left counter";
+
+    // Towards either bottom corner the arrow keeps off the energy bar and the icons there.
+    for (int degrees = 185; degrees < 360; degrees += 5) {
+        const double r = degrees * kPi / 180.0;
+        ArrowPlacement corner = placeArrow(view, here, at(70 * std::cos(r), 70 * std::sin(r)));
+        EXPECT_TRUE(corner.shown) << degrees;
+        const bool onSide = corner.x < 17 || corner.x > 283;
+        EXPECT_TRUE(onSide ? corner.y >= 70 : corner.x >= 36 && corner.x <= 268)
+            << degrees << ": " << corner.x << " " << corner.y;
+    }
 }
 
 TEST(HitFeedbackRules, FlashesAfterAHitAndBurstsWhereEnergyRanOut) {
