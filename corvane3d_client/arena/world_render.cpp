@@ -1,7 +1,9 @@
 #include <GL/gl.h>
 #include <GL/glut.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "draw_state.h"
 #include "glpng.h"
@@ -65,6 +67,19 @@ bool behindPlanet(const Vector3& eye, const Vector3& p, double limit) {
     return closest.dot(closest) < limit * limit;
 }
 
+// A block to draw and its squared distance from the eye; index keeps list order among equals.
+struct DrawOrder {
+    double distance2;
+    int32_t index;
+    WallBlock* block;
+};
+
+// Kept from frame to frame so that drawing allocates nothing once it has grown.
+std::vector<DrawOrder>& drawOrder() {
+    static std::vector<DrawOrder> order;
+    return order;
+}
+
 // True when every corner of the intact block lies behind the planet as seen from eye, so that the
 // planet, drawn after the blocks, covers every pixel of it.
 bool hiddenByPlanet(const WallBlock& b, const Vector3& eye, double limit) {
@@ -116,13 +131,26 @@ void World::render() {
             if (b->state() != 0 && b->debrisTicks() < 20) lastBlended = i;
     }
     const double limit = radius_ * kHiddenBelow;
+    // What follows the last blended block is opaque (depth-tested, alpha-tested at most), so it is
+    // drawn nearest first: the renderer then skips shading the pixels already covered. Only the
+    // pixels where two faces meet at exactly the same depth can come out otherwise.
     DrawState state;
+    std::vector<DrawOrder>& nearestFirst = drawOrder();
+    nearestFirst.clear();
     int32_t i = 0;
     for (WallBlock* b = blocks_.first(); b; b = blocks_.next(), ++i) {
-        if (culling && i > lastBlended && b->state() == 0 && hiddenByPlanet(*b, eye, limit))
-            continue;
-        b->render(state);
+        if (!culling || i <= lastBlended) {
+            b->render(state);
+        } else if (b->state() != 0 || !hiddenByPlanet(*b, eye, limit)) {
+            const Vector3 middle = (b->top().c0 + b->top().c1 + b->top().c2) / 3.0 - eye;
+            nearestFirst.push_back({middle.dot(middle), i, b});
+        }
     }
+    std::sort(nearestFirst.begin(), nearestFirst.end(), [](const DrawOrder& x, const DrawOrder& y) {
+        return x.distance2 != y.distance2 ? x.distance2 < y.distance2 : x.index < y.index;
+    });
+    for (const DrawOrder& d : nearestFirst)
+        d.block->render(state);
     state.apply();
 
     glMaterialfv(GL_FRONT, GL_AMBIENT, planetAmbient);

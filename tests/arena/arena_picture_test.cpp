@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 #include "game.h"
@@ -77,19 +78,32 @@ class ArenaPicture : public ::testing::Test {
         }
     }
 
-    std::vector<testgl::Pixel> frame(World& world, Vector3 p, bool blockByBlock) {
+    enum class Drawing { kWorld, kListOrder, kReversed };
+
+    std::vector<testgl::Pixel> frame(World& world, Vector3 p, Drawing drawing) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glLoadIdentity();
         camera_.setEye(p * 170.0);
         camera_.apply(p);
         lights_.follow(p);
-        if (blockByBlock) {
+        if (drawing != Drawing::kWorld) {
             static const GLfloat wallColour[4] = {0.6f, 0.6f, 0.6f, 1.0f};
             static const GLfloat wallSpecular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
             glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, wallColour);
             glMaterialfv(GL_FRONT, GL_SPECULAR, wallSpecular);
             glMaterialf(GL_FRONT, GL_SHININESS, 1.0f);
+            std::vector<WallBlock*> blocks;
             for (WallBlock* b = world.blocks().first(); b; b = world.blocks().next())
+                blocks.push_back(b);
+            // Smoke blends with what lies behind it, so only what follows the last smoking block
+            // is turned round.
+            size_t opaqueFrom = 0;
+            for (size_t i = 0; detailLevel == 2 && i < blocks.size(); ++i)
+                if (blocks[i]->state() != 0 && blocks[i]->debrisTicks() < 20) opaqueFrom = i + 1;
+            // Wire frames keep the list order.
+            if (drawing == Drawing::kReversed && detailLevel > 0)
+                std::reverse(blocks.begin() + static_cast<long>(opaqueFrom), blocks.end());
+            for (WallBlock* b : blocks)
                 b->render();
             World planetOnly;
             planetOnly.render();
@@ -99,20 +113,28 @@ class ArenaPicture : public ::testing::Test {
         return testgl::readPixels(kWidth, kHeight);
     }
 
+    // Drawn at once, the picture equals the blocks drawn one by one in list order at every pixel
+    // whose colour does not depend on the order of the opaque blocks: where two faces meet at
+    // exactly the same depth the first drawn wins, so those pixels are found by drawing them
+    // backwards.
     void expectSamePictures(World& world, const std::vector<Vector3>& places) {
         for (Vector3 p : places) {
             p.normalize();
             for (int detail = 0; detail <= 2; ++detail) {
                 detailLevel = detail;
-                std::vector<testgl::Pixel> expected = frame(world, p, true);
-                std::vector<testgl::Pixel> got = frame(world, p, false);
-                int differ = 0;
+                std::vector<testgl::Pixel> expected = frame(world, p, Drawing::kListOrder);
+                std::vector<testgl::Pixel> reversed = frame(world, p, Drawing::kReversed);
+                std::vector<testgl::Pixel> got = frame(world, p, Drawing::kWorld);
+                int differ = 0, seams = 0;
                 for (size_t k = 0; k < got.size(); ++k) {
-                    const testgl::Pixel &a = expected[k], &b = got[k];
-                    differ += a.r != b.r || a.g != b.g || a.b != b.b;
+                    const testgl::Pixel &a = expected[k], &r = reversed[k], &b = got[k];
+                    const bool seam = a.r != r.r || a.g != r.g || a.b != r.b;
+                    seams += seam;
+                    differ += !seam && (a.r != b.r || a.g != b.g || a.b != b.b);
                 }
                 EXPECT_EQ(differ, 0)
                     << "detail " << detail << " at " << p.x << " " << p.y << " " << p.z;
+                EXPECT_LT(seams, static_cast<int>(got.size() / 200)) << "detail " << detail;
                 EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             }
         }
