@@ -30,16 +30,10 @@ int64_t gameClock = 0;
 int64_t readClock() {
     return gameClock;
 }
-uint32_t lcg = 1;
-int draw() {
-    lcg = lcg * 1103515245u + 12345u;
-    return static_cast<int>((lcg >> 16) & 0x7fff);
-}
 
 Game* startMatch(uint32_t seed) {
     platform = PlatformHooks();
-    lcg = seed;
-    setRandomSource(draw);
+    useSeededRandom(seed);
     setClock(readClock);
     gameClock = 1000000;
     Game* game = new Game;

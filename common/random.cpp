@@ -9,7 +9,13 @@
 
 namespace {
 int (*currentSource)() = nullptr;
+uint32_t seededState = 1;
+
+int seededNext() {
+    seededState = seededState * 1103515245u + 12345u;
+    return static_cast<int>((seededState >> 16) & 0x7fff);
 }
+} // namespace
 
 int nextRandom() {
     return currentSource ? currentSource() : (std::rand() & 0x7fff);
@@ -17,6 +23,11 @@ int nextRandom() {
 
 void setRandomSource(int (*source)()) {
     currentSource = source;
+}
+
+void useSeededRandom(uint32_t seed) {
+    seededState = seed;
+    currentSource = seededNext;
 }
 
 void seedRandomForThisProcess() {

@@ -98,3 +98,8 @@ bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2,
     Vector3 m12 = (a1 + a2) * 0.5;
     return (a0 - m12).dot(p - m12) > 0.0;
 }
+
+double degreesBetween(const Vector3& a, const Vector3& b) {
+    double c = a.dot(b) / (a.length() * b.length());
+    return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / 3.141592653589793;
+}

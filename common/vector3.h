@@ -73,3 +73,6 @@ class Vector3 {
 // triangle's normal, so it describes a prism through the triangle; the caller decides which side
 // of the planet centre counts.
 bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& p);
+
+// The angle between a and b in degrees, 0 to 180 (for places on the planet: degrees of arc).
+double degreesBetween(const Vector3& a, const Vector3& b);

@@ -30,12 +30,6 @@ int64_t readClock() {
     return gameClock;
 }
 
-uint32_t lcg = 1;
-int draw() {
-    lcg = lcg * 1103515245u + 12345u;
-    return static_cast<int>((lcg >> 16) & 0x7fff);
-}
-
 struct Match {
     int64_t durationMs = 0;
     bool finished = false;
@@ -51,8 +45,7 @@ struct Match {
 
 // One match of three computer cars (ids 2, 3, 4) of the given levels on a normal labyrinth.
 Match play(uint32_t seed, const int32_t levels[3], bool verbose) {
-    lcg = seed;
-    setRandomSource(draw);
+    useSeededRandom(seed);
     gameClock = 1000000;
     setClock(readClock);
     bombCounter = 1;

@@ -17,11 +17,6 @@ bool freeAt(World& world, Vector3 position, Vector3 heading) {
     return world.isFree(position * 100.0, heading, overheadView(position));
 }
 
-double arcDegrees(Vector3 a, Vector3 b) {
-    double c = a.dot(b) / (a.length() * b.length());
-    return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / kPi;
-}
-
 Vector3 circlePlace(int degrees) {
     double theta = degrees * kPi / 180.0;
     return Vector3(std::sin(theta), 0.0, std::cos(theta));
@@ -29,7 +24,7 @@ Vector3 circlePlace(int degrees) {
 
 bool farFromAll(Vector3 p, const Vector3* avoid, int count, double minDegrees) {
     for (int i = 0; i < count; ++i)
-        if (arcDegrees(p, avoid[i]) < minDegrees) return false;
+        if (degreesBetween(p, avoid[i]) < minDegrees) return false;
     return true;
 }
 } // namespace

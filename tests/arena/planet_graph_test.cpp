@@ -12,16 +12,10 @@
 
 namespace {
 
-uint32_t lcg = 1;
-int seeded() {
-    lcg = lcg * 1103515245u + 12345u;
-    return static_cast<int>((lcg >> 16) & 0x7fff);
-}
-
 // A point on the unit sphere from the test's own draws.
 Vector3 somewhere() {
-    double u = seeded() / 16383.5 - 1.0;
-    double a = seeded() / 32768.0 * 2.0 * M_PI;
+    double u = nextRandom() / 16383.5 - 1.0;
+    double a = nextRandom() / 32768.0 * 2.0 * M_PI;
     double r = std::sqrt(1.0 - u * u);
     return Vector3(r * std::cos(a), r * std::sin(a), u);
 }
@@ -34,8 +28,7 @@ Vector3 tangentAt(const Vector3& p) {
 class PlanetGraphTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        lcg = 2024;
-        setRandomSource(seeded);
+        useSeededRandom(2024);
         world.buildLabyrinth(1);
         graph.bind(world.blocks());
     }
@@ -83,7 +76,7 @@ TEST(PlanetGraphTopology, NodeAtFindsATriangleHoldingThePointFromAnyHint) {
     for (int t = 0; t < kPlanetTriangleCount; ++t)
         probes.push_back(new WallBlock(corner(planetTriangles[t][0]), corner(planetTriangles[t][1]),
                                        corner(planetTriangles[t][2]), 5.0));
-    lcg = 7;
+    useSeededRandom(7);
     int gaps = 0;
     for (int i = 0; i < 1500; ++i) {
         Vector3 p = somewhere();
@@ -141,7 +134,7 @@ TEST_F(PlanetGraphTest, BlocksStandOnTheTrianglesOfTheirCornersAndDestroyingOneF
 }
 
 TEST_F(PlanetGraphTest, CarFitsWhereAndOnlyWhereTheWorldLetsACarStand) {
-    lcg = 99;
+    useSeededRandom(99);
     int refused = 0;
     for (int i = 0; i < 3000; ++i) {
         Vector3 p = somewhere();

@@ -23,12 +23,6 @@
 
 namespace {
 
-uint32_t lcg = 1;
-int seeded() {
-    lcg = lcg * 1103515245u + 12345u;
-    return static_cast<int>((lcg >> 16) & 0x7fff);
-}
-
 Vector3 meshCorner(int t, int k) {
     const double* v = planetVertices[planetTriangles[t][k]];
     return Vector3(v[0], v[1], v[2]);
@@ -40,8 +34,7 @@ class ComputerOpponents : public ::testing::Test {
         platform = PlatformHooks();
         testclock::now = 1000000;
         setClock(testclock::read);
-        lcg = 4242;
-        setRandomSource(seeded);
+        useSeededRandom(4242);
         bombCounter = 1;
         game = new Game;
         gGame = game;
@@ -217,7 +210,7 @@ TEST_F(ComputerOpponents, NoBombWithoutAWayOutButOneInTheOpen) {
 
 TEST_F(ComputerOpponents, TheSameSeedsReplayTheSameMatch) {
     auto play = [this]() {
-        lcg = 777;
+        useSeededRandom(777);
         testclock::now = 1000000;
         bombCounter = 1;
         start(kCpuHard);
@@ -260,7 +253,7 @@ TEST_F(ComputerOpponents, ACloakHidesThePlayerButNotAComputerCarNearby) {
 
 TEST_F(ComputerOpponents, EasyOpponentsInAStandOffDriveOffInsteadOfWaitingForever) {
     // On this labyrinth two easy cars used to face each other and stand still to the end.
-    lcg = 4;
+    useSeededRandom(4);
     start(kCpuEasy);
     game->localVehicle->setEnergy(0);
     run(60000);

@@ -22,11 +22,6 @@ namespace {
 
 const double kPi = 3.141592653589793;
 
-double degreesBetween(Vector3 a, Vector3 b) {
-    double c = a.dot(b) / (a.length() * b.length());
-    return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / kPi;
-}
-
 // The car on the great circle through (0, 0, 1) and (0, 1, 0), degrees along it.
 Vector3 alongMeridian(double degrees) {
     double a = degrees * kPi / 180.0;
@@ -136,18 +131,11 @@ TEST(SmoothCamera, ClassicModeKeepsTheLagRuleAndUpAlongY) {
 
 namespace {
 
-unsigned seeded = 1;
-int seededRandom() {
-    seeded = seeded * 1103515245u + 12345u;
-    return static_cast<int>((seeded >> 16) & 32767);
-}
-
 class SlideWorld : public ::testing::Test {
   protected:
     void SetUp() override {
         platform = PlatformHooks();
-        setRandomSource(seededRandom);
-        seeded = 7;
+        useSeededRandom(7);
         world.buildLabyrinth(1);
     }
     void TearDown() override { setRandomSource(nullptr); }

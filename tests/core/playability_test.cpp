@@ -23,19 +23,6 @@
 
 namespace {
 
-const double kPi = 3.141592653589793;
-
-unsigned lcgState = 1;
-int lcgRandom() {
-    lcgState = lcgState * 1103515245u + 12345u;
-    return static_cast<int>((lcgState >> 16) & 0x7fff);
-}
-
-double arcDegrees(Vector3 a, Vector3 b) {
-    double c = a.dot(b) / (a.length() * b.length());
-    return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / kPi;
-}
-
 class Playability : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -100,15 +87,14 @@ TEST_F(Playability, ArrowsTurnTheCarToTheirOwnSide) {
             EXPECT_GT(side, 0.0) << "left must turn counter-clockwise seen from above";
         else
             EXPECT_LT(side, 0.0) << "right must turn clockwise seen from above";
-        EXPECT_NEAR(arcDegrees(f0, f1), 40.0, 0.5) << "4 degrees a tick at speed 3";
+        EXPECT_NEAR(degreesBetween(f0, f1), 40.0, 0.5) << "4 degrees a tick at speed 3";
     }
 }
 
 TEST_F(Playability, EveryCarStartsFreeAndCanDriveAwayWithTargetsApart) {
-    setRandomSource(lcgRandom);
     int walled = 0, stuck = 0, crowded = 0, targetsWalled = 0;
     for (unsigned seed = 1; seed <= 300; ++seed) {
-        lcgState = seed;
+        useSeededRandom(seed);
         enterSinglePlayer();
         World& world = *game->world;
         Vehicle* car = game->localVehicle;
@@ -125,7 +111,7 @@ TEST_F(Playability, EveryCarStartsFreeAndCanDriveAwayWithTargetsApart) {
             if (!world.isFree(v->position() * 100.0, v->heading(), overheadView(v->position())))
                 ++targetsWalled;
             for (const Vector3& other : places)
-                if (arcDegrees(other, v->position()) < 30.0 - 1e-9) ++crowded;
+                if (degreesBetween(other, v->position()) < 30.0 - 1e-9) ++crowded;
             places.push_back(v->position());
             if (game->opponents->atEnd()) break;
         }
@@ -139,10 +125,9 @@ TEST_F(Playability, EveryCarStartsFreeAndCanDriveAwayWithTargetsApart) {
 }
 
 TEST_F(Playability, TargetColoursStandApartAndAreNotGrey) {
-    setRandomSource(lcgRandom);
     const double player[3] = {0.3, 0.3, 0.6};
     for (unsigned seed = 1; seed <= 200; ++seed) {
-        lcgState = seed;
+        useSeededRandom(seed);
         double colours[3][3];
         drawTargetColours(player, colours, 3);
         for (int i = 0; i < 3; ++i) {

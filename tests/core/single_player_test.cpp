@@ -23,11 +23,6 @@ void countSteeringOff() {
     ++steeringOff;
 }
 
-double degreesBetween(Vector3 a, Vector3 b) {
-    double c = a.dot(b) / (a.length() * b.length());
-    return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / kPi;
-}
-
 class SinglePlayerGame : public ::testing::Test {
   protected:
     void SetUp() override {
