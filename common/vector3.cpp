@@ -103,3 +103,7 @@ double degreesBetween(const Vector3& a, const Vector3& b) {
     double c = a.dot(b) / (a.length() * b.length());
     return std::acos(std::fmax(-1.0, std::fmin(1.0, c))) * 180.0 / 3.141592653589793;
 }
+
+Vector3 unit(Vector3 v) {
+    return v.normalize();
+}

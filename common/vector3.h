@@ -74,5 +74,7 @@ class Vector3 {
 // of the planet centre counts.
 bool insideMedianPlanes(const Vector3& a0, const Vector3& a1, const Vector3& a2, const Vector3& p);
 
+// v scaled to unit length; a zero vector stays zero.
+Vector3 unit(Vector3 v);
 // The angle between a and b in degrees, 0 to 180 (for places on the planet: degrees of arc).
 double degreesBetween(const Vector3& a, const Vector3& b);

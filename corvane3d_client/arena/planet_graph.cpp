@@ -25,11 +25,6 @@ Vector3 cornerOf(int triangle, int k) {
     return vertex(planetTriangles[triangle][k]);
 }
 
-Vector3 unit(Vector3 v) {
-    v.normalize();
-    return v;
-}
-
 std::array<int, 3> sortedCorners(int a, int b, int c) {
     std::array<int, 3> key = {a, b, c};
     std::sort(key.begin(), key.end());

@@ -5,11 +5,6 @@
 #include "random.h"
 
 namespace {
-Vector3 unit(Vector3 v) {
-    v.normalize();
-    return v;
-}
-
 Fragment* makeFragment(const Vector3& c0, const Vector3& c1, const Vector3& c2, const Vector3& c3) {
     Fragment* f = new Fragment;
     f->c0 = c0;

@@ -15,11 +15,6 @@ const int64_t kFlameMs = 2000;
 const int64_t kTickMs = 40;
 const double kFar = 1e9;
 
-Vector3 unit(Vector3 v) {
-    v.normalize();
-    return v;
-}
-
 bool sameBomb(const FlameZone& a, const FlameZone& b) {
     return a.owner == b.owner && a.number == b.number && a.origin == b.origin;
 }

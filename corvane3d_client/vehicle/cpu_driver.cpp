@@ -127,11 +127,6 @@ const Traits& traitsOf(int32_t level) {
     return level >= kCpuHard ? kHardTraits : kEasyTraits;
 }
 
-Vector3 unit(Vector3 v) {
-    v.normalize();
-    return v;
-}
-
 // The direction at p (unit) towards q, tangent to the sphere.
 Vector3 towards(const Vector3& p, const Vector3& q) {
     return unit(q - p * p.dot(q));

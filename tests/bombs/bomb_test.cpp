@@ -21,10 +21,6 @@ void recordSample(int n) {
     samplesPlayed.push_back(n);
 }
 
-Vector3 unit(Vector3 v) {
-    return v.normalize();
-}
-
 // Right-handed rotation of v about axis by angle, independent of the code under test.
 Vector3 turn(Vector3 v, Vector3 axis, double angle) {
     axis.normalize();
