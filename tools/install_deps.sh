@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS="build-essential cmake pkg-config freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri \
 libpng-dev zlib1g-dev libsdl2-dev libsdl2-mixer-dev libgtest-dev libgmock-dev libbenchmark-dev \
-xvfb xauth xdotool imagemagick clang libclang-rt-14-dev iproute2 util-linux dpkg-dev"
+xvfb xauth xdotool strace imagemagick clang libclang-rt-14-dev iproute2 util-linux dpkg-dev"
 missing=""
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
