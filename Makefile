@@ -1,7 +1,7 @@
 # make run   - install what is missing, build, make data/ and start the client
 # make test  - install what is missing, build and run every test (under Xvfb without a display)
 # make bench - build and run the benchmarks
-# make fuzz  - fuzz the server's message handling for a minute (libFuzzer)
+# make fuzz  - fuzz the server's and the client's message handling, a minute each (libFuzzer)
 # make install - build and install under PREFIX (default /usr/local; DESTDIR stages it)
 # make package - build a Debian package (in the build directory) from the same install rules
 # make screenshots - make the README's pictures (docs/screenshots) from the real client under Xvfb

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the server fuzz target with clang (libFuzzer, AddressSanitizer, UBSan) and runs it for a
-# bounded time. Usage: tools/fuzz/run_fuzz.sh [seconds] [build dir]
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) and runs each for a
+# bounded time: the server's message handling, then the client's session and game stream against
+# whatever a server sends (in a private network namespace where the machine allows it, since it
+# listens on port 1234). Usage: tools/fuzz/run_fuzz.sh [seconds] [build dir]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
@@ -35,3 +37,21 @@ printf '\x02\x04\x09\x00\x00\x00\xf6\x00\x10\x0d\x00\x00\x00\x10\x00\x00\x00\x05
 
 "$out/server_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 "$out/corpus"
+
+# The client's rules files (no GL, GLUT or SDL), as CMakeLists.txt sorts them.
+client_sources=$(ls corvane3d_client/{core,net,vehicle,arena,bombs}/*.cpp |
+  grep -v -E '_(render|draw|gl|sdl)\.cpp$|/main\.cpp$')
+client_includes=$(for d in corvane3d_client corvane3d_client/{core,net,vehicle,arena,bombs} common; do
+  printf -- '-I%s ' "$d"; done)
+# shellcheck disable=SC2086
+clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+  $client_includes tools/fuzz/client_fuzz.cpp $client_sources common/*.cpp -o "$out/client_fuzz"
+mkdir -p "$out/client_corpus"
+CLIENT_FUZZ_SEEDS="$out/client_corpus" "$out/client_fuzz"
+run_client=("$out/client_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10
+  -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 "$out/client_corpus")
+if unshare -n true 2>/dev/null; then
+  unshare -n sh -c 'ip link set lo up && exec "$@"' sh "${run_client[@]}"
+else
+  "${run_client[@]}"
+fi
