@@ -63,7 +63,7 @@ floor_mb() {
   echo "$mb"
 }
 
-# Minor page faults of process $1 so far (memory the allocator handed back and takes again).
+# Minor page faults of process $1 so far (pages it touched for the first time).
 minor_faults() { awk '{ print $10 }' "/proc/$1/stat"; }
 
 # Lines of the frame log written so far (the client writes them out at least every 200 ms).

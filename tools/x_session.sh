@@ -1,5 +1,6 @@
 # Shell functions for scripts that drive the real client under a private Xvfb; sourced, not run.
-# The caller sets build (an absolute path) and work (a scratch directory) first.
+# The caller sets build (an absolute path) and work (a scratch directory) first; xs_private_net
+# needs neither (the fuzz script uses it too).
 
 # Runs the calling script again in a private network namespace, where the machine allows it, so
 # that port 1234 is its own: xs_private_net "$0" ARGS...

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) and runs each for a
 # bounded time: the server's message handling, then the client's session and game stream against
-# whatever a server sends (in a private network namespace where the machine allows it, since it
-# listens on port 1234). Usage: tools/fuzz/run_fuzz.sh [seconds] [build dir]
+# whatever a server sends (the script runs in a private network namespace where the machine allows
+# it, since the client's target listens on port 1234).
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [build dir]
 set -euo pipefail
+# shellcheck source=../x_session.sh
+. "$(dirname "$0")/../x_session.sh"
+xs_private_net "$0" "$@"
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 out=${2:-build-fuzz}
@@ -48,10 +52,5 @@ clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   $client_includes tools/fuzz/client_fuzz.cpp $client_sources common/*.cpp -o "$out/client_fuzz"
 mkdir -p "$out/client_corpus"
 CLIENT_FUZZ_SEEDS="$out/client_corpus" "$out/client_fuzz"
-run_client=("$out/client_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10
-  -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 "$out/client_corpus")
-if unshare -n true 2>/dev/null; then
-  unshare -n sh -c 'ip link set lo up && exec "$@"' sh "${run_client[@]}"
-else
-  "${run_client[@]}"
-fi
+"$out/client_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+  -close_fd_mask=3 -print_final_stats=1 "$out/client_corpus"
